@@ -31,6 +31,15 @@ public:
   int fileOpenAttempts() const { return fileOpenAttempts_.load(std::memory_order_relaxed); }
   void setFileOpenAttempts(int n) { fileOpenAttempts_.store(n < 1 ? 1 : n, std::memory_order_relaxed); }
 
+  // Pauses a worker thread waits before its first pass (the ThreadStartupDelay setting).
+  int threadStartupDelay() const { return threadStartupDelay_.load(std::memory_order_relaxed); }
+  void setThreadStartupDelay(int pauses) { threadStartupDelay_.store(pauses < 0 ? 0 : pauses, std::memory_order_relaxed); }
+
+  // Set when a thread that ignored its stop request had to be abandoned: what it uses can
+  // no longer be freed safely, so the program must end (or re-execute) rather than go on.
+  bool threadsAbandoned() const { return threadsAbandoned_.load(std::memory_order_relaxed); }
+  void markThreadsAbandoned() { threadsAbandoned_.store(true, std::memory_order_relaxed); }
+
   // Directory of lock and signal files, ending in '/' (empty = the current directory).
   std::string programDirectory() const;
   void setProgramDirectory(const std::string& dir);
@@ -46,6 +55,8 @@ private:
   std::atomic<bool> running_{true};
   std::atomic<bool> checkBeforeFileOpen_{false};
   std::atomic<int> fileOpenAttempts_{2};
+  std::atomic<int> threadStartupDelay_{0};
+  std::atomic<bool> threadsAbandoned_{false};
   mutable std::mutex mutex_;
   std::string programDirectory_;                       // guarded by mutex_
   std::function<void(const std::string&)> sink_;       // guarded by mutex_
