@@ -1,0 +1,97 @@
+// File: one open file of the programs, with the open modes they need, a retrying open for
+// files that another process may hold for a moment, optional write buffering, and a line
+// reader for CR LF text files.
+//
+// Sharing is enforced with advisory locks (flock): modes that let others only read, or
+// nothing (2, 3, 4, 5), hold an exclusive lock taken without waiting; modes 1 and 7 take
+// none. Our own programs always lock before they write shared files.
+// Files it creates get permission 0600 (they may hold passwords or mail).
+// A File belongs to one thread. It does not convert line ends or code pages of contents.
+// readLine returns at most kMaxLineLength bytes per line, so a file without line ends
+// cannot make it use unbounded memory.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>  // SEEK_SET, SEEK_CUR, SEEK_END
+
+#include "base/Buff.h"
+#include "base/DateTime.h"
+#include "base/FileNames.h"
+#include "base/Str.h"
+
+namespace quillet {
+
+class File {
+public:
+  // The open modes.
+  static constexpr int kReadShared = 1;          // read; others read and write; retried
+  static constexpr int kReadWriteExclusive = 2;  // read/write; others nothing; retried
+  static constexpr int kReadWriteShareRead = 3;  // read/write; others read; retried
+  static constexpr int kCreate = 4;              // read/write, created empty; buffered
+  static constexpr int kOpenOrCreate = 5;        // read/write at the end; buffered
+  static constexpr int kNone = 6;                // opens nothing
+  static constexpr int kReadSharedOnce = 7;      // as 1, without retries
+
+  // readLine cuts a longer line: it returns this many bytes as one line and goes on with
+  // the rest as the next line.
+  static constexpr int kMaxLineLength = 1024 * 1024;
+
+  explicit File(const Str& name);  // name in the OEM code page (CP850)
+  virtual ~File();                 // closes (pending bytes are written)
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Opens in the given mode (table above); true when the file is open. Modes 1 to 3 make
+  // up to ProcessContext::fileOpenAttempts() attempts one second apart, and none when
+  // ProcessContext::checkBeforeFileOpen() is set and the file does not exist. A lock held
+  // by someone else is a failed attempt. An open File is closed first.
+  [[nodiscard]] virtual bool open(int mode);
+  // Writes pending bytes and closes. False when writing or closing failed (the file is
+  // closed anyway and later writes go straight to disk).
+  virtual bool close();
+  // Opens an existing file in mode 3 at its end (created = false), or else creates it in
+  // mode 5 (created = true). Writes are buffered. True when open.
+  [[nodiscard]] bool openAppend(bool& created);
+  bool isOpen() const { return fd_ >= 0; }
+
+  // Bytes read (fewer at the end of the file), 0 when closed or on failure.
+  int read(void* buffer, int n);
+  // Bytes written (or buffered), 0 when closed or on failure. Without buffering every
+  // write is followed by a flush to disk; a failed flush is a failed write.
+  int write(const void* data, int n);
+  // Writes the data (when n is above 0) and CR LF; true when all was written.
+  [[nodiscard]] bool writeLine(const char* data, int n);
+  [[nodiscard]] bool writeLine(const Str& line);
+  // Reads the next line: up to LF, CR, CR LF or Ctrl-Z (26), terminator not included; a
+  // last line without terminator counts. False at the end of the file (line empty).
+  [[nodiscard]] bool readLine(Str& line);
+
+  // Moves the position (SEEK_SET, SEEK_CUR, SEEK_END); the new position, -1 on failure.
+  int64_t seek(int method, int64_t distance);
+  // The file size (pending bytes included), -1 when closed or on failure.
+  int64_t size();
+  // True when the position is at or past the end (or the file is closed).
+  bool atEnd();
+
+  // Writes pending bytes and flushes the file's data to disk: true when durable.
+  [[nodiscard]] bool sync();
+  // Whether each write goes to disk at once (default) or is buffered until close/sync.
+  bool flushEachWrite() const { return flushEachWrite_; }
+  void setFlushEachWrite(bool on);
+
+  const Str& name() const { return name_; }
+
+private:
+  [[nodiscard]] bool openOnce(int mode);
+  [[nodiscard]] bool writePending();
+  int writeAll(const char* data, int n);  // bytes written before an error
+
+  Str name_;
+  int fd_ = -1;
+  bool flushEachWrite_ = true;
+  Buff writeBuffer_;
+  int pending_ = 0;  // bytes at the start of writeBuffer_ not yet written
+  bool writeFailed_ = false;  // a buffered write was lost; close() reports it
+};
+
+}  // namespace quillet
