@@ -194,7 +194,7 @@ void waitSeconds(int n) {
   // The second boundaries of local time are those of the system clock (zones differ by
   // whole minutes), so the real-time clock's seconds are looked at directly.
   auto wallSecond = [] { return static_cast<int64_t>(std::time(nullptr)); };
-  const auto deadline = steady_clock::now() + seconds(n + 1) + milliseconds(300);
+  const auto deadline = steady_clock::now() + seconds(n + 1) + milliseconds(600);
   const int64_t start = wallSecond();
   int64_t boundary = -1;
   while (ProcessContext::instance().running() && steady_clock::now() < deadline) {
