@@ -1,0 +1,139 @@
+// Private directories, flushing to disk, atomic replacement and listing by extension.
+#include "server/queue/QueueFileSystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "base/FileNames.h"
+
+namespace quillet {
+
+namespace {
+
+constexpr int kCopyBlockSize = 64 * 1024;
+
+// Opens name read-only for fsync; -1 on failure.
+int openForSync(const Str& name, int extraFlags) {
+  const Str systemName = name.oemToAnsiCopy();
+  int fd;
+  do {
+    fd = ::open(systemName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | extraFlags);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+bool syncAndClose(int fd) {
+  const bool synced = ::fsync(fd) == 0;
+  ::close(fd);
+  return synced;
+}
+
+bool endsWithIgnoreCase(std::string_view name, std::string_view suffix) {
+  if (name.size() < suffix.size()) return false;
+  return Str::compare(name.data() + name.size() - suffix.size(), static_cast<int>(suffix.size()),
+                      suffix.data(), static_cast<int>(suffix.size()), true, true, false);
+}
+
+}  // namespace
+
+Str temporaryPathFor(const Str& target) { return target + ".tmp"; }
+
+Str directoryOf(const Str& path) {
+  const std::string_view text = path.view();
+  const size_t slash = text.rfind('/');
+  if (slash == std::string_view::npos) return Str();
+  return Str(text.substr(0, slash + 1));
+}
+
+bool makePrivateDirectory(const Str& path) {
+  if (path.isBlank()) return false;
+  const Str systemName = path.oemToAnsiCopy();
+  if (::mkdir(systemName.c_str(), 0700) == 0) return true;
+  if (errno != EEXIST) return false;
+  struct stat info{};
+  return ::stat(systemName.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool isRegularFile(const Str& path) {
+  if (path.isBlank()) return false;
+  struct stat info{};
+  return ::stat(path.oemToAnsiCopy().c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool syncFileByName(const Str& path) {
+  if (!isRegularFile(path)) return false;
+  const int fd = openForSync(path, O_NONBLOCK);
+  return fd >= 0 && syncAndClose(fd);
+}
+
+bool syncDirectoryOf(const Str& path) {
+  Str directory = directoryOf(path);
+  if (directory.empty()) directory = ".";
+  const int fd = openForSync(directory, O_DIRECTORY);
+  return fd >= 0 && syncAndClose(fd);
+}
+
+bool listFilesWithExtension(const Str& directory, const char* extension, ArrayStr& names) {
+  const Str systemDirectory = (directory.empty() ? Str(".") : directory).oemToAnsiCopy();
+  std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(systemDirectory.c_str()), ::closedir);
+  if (!listing) return false;
+  const std::string suffix = std::string(".") + extension;
+  std::string base = systemDirectory.toStd();
+  if (base.back() != '/') base += '/';
+
+  ArrayStr found;
+  while (const dirent* entry = ::readdir(listing.get())) {
+    const std::string_view name(entry->d_name);
+    if (!endsWithIgnoreCase(name, suffix)) continue;
+    struct stat info{};
+    if (::stat((base + entry->d_name).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+    found.add(Str(name).ansiToOem());
+  }
+  for (const Str& name : found) names.add(name);
+  return true;
+}
+
+DurableReplace::DurableReplace(const Str& target) : target_(target), temporary_(temporaryPathFor(target)) {}
+
+DurableReplace::~DurableReplace() {
+  if (committed_) return;
+  temporary_.close();
+  removeFile(temporary_.name());
+}
+
+bool DurableReplace::begin() {
+  if (target_.isBlank()) return false;
+  return temporary_.open(File::kCreate);
+}
+
+bool DurableReplace::commit() {
+  if (committed_ || !temporary_.isOpen()) return false;
+  // A close that fails after a good sync may still have lost nothing, but an unchecked
+  // close before a rename is how half files replace good ones: both must succeed.
+  if (!temporary_.sync() || !temporary_.close()) return false;
+  const Str from = temporary_.name().oemToAnsiCopy();
+  const Str to = target_.oemToAnsiCopy();
+  if (::rename(from.c_str(), to.c_str()) != 0) return false;
+  committed_ = true;
+  // After a crash without the directory flush either the old or the new complete file is
+  // found; the caller is told so that it acknowledges nothing yet.
+  return syncDirectoryOf(target_);
+}
+
+bool copyFileContents(File& from, File& to) {
+  auto block = std::make_unique<char[]>(kCopyBlockSize);
+  for (;;) {
+    const int got = from.read(block.get(), kCopyBlockSize);
+    if (got > 0 && to.write(block.get(), got) != got) return false;
+    if (got < kCopyBlockSize) return from.isOpen() && from.atEnd();
+  }
+}
+
+}  // namespace quillet

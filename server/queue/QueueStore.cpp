@@ -1,0 +1,205 @@
+// The queue store: creating, copying, indexing, loading, listing and archiving queue files.
+#include "server/queue/QueueStore.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/FileNames.h"
+#include "server/queue/QueueFileSystem.h"
+
+namespace quillet {
+
+namespace {
+
+// The name counter proposes at most this many names before creation gives up.
+constexpr uint32_t kMaxNameAttempts = MessageNameCounter::kMaxValue;
+
+// Guards creation of the shared directories (queues and archive) within the process.
+std::mutex& directoryCreationLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+enum class ClaimResult { Created, Taken, Failed };
+
+// Creates name exclusively (0600). The kernel decides between racing creators, so two
+// threads or processes can never be handed the same file.
+ClaimResult claimNewFile(const Str& name) {
+  const Str systemName = name.oemToAnsiCopy();
+  int fd;
+  do {
+    fd = ::open(systemName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+  } while (fd < 0 && errno == EINTR);
+  if (fd >= 0) {
+    ::close(fd);
+    return ClaimResult::Created;
+  }
+  return errno == EEXIST ? ClaimResult::Taken : ClaimResult::Failed;
+}
+
+Str withTrailingSlash(const Str& directory) {
+  if (directory.empty() || directory.at(directory.length() - 1) == '/') return directory;
+  return directory + "/";
+}
+
+Str twoDigits(int value) {
+  Str text = Str::fromInt(value);
+  return text.length() < 2 ? "0" + text : text;
+}
+
+}  // namespace
+
+QueueStore::QueueStore(const Str& programDirectory, MessageNameCounter& counter, ClockSource clock)
+    : programDirectory_(withTrailingSlash(programDirectory)), counter_(counter), clock_(std::move(clock)) {}
+
+Timer QueueStore::currentTime() const { return clock_ ? clock_() : now(); }
+
+Str QueueStore::queueDirectory(QueueNumber queue) const {
+  return programDirectory_ + queueDirectoryName(queue) + "/";
+}
+
+bool QueueStore::createQueueDirectories() const {
+  std::lock_guard<std::mutex> lock(directoryCreationLock());
+  const bool inbound = makePrivateDirectory(programDirectory_ + queueDirectoryName(QueueNumber::Inbound));
+  const bool outbound = makePrivateDirectory(programDirectory_ + queueDirectoryName(QueueNumber::Outbound));
+  return inbound && outbound;
+}
+
+std::unique_ptr<File> QueueStore::createMessageFile(QueueNumber queue, Str& path) const {
+  return createMessageFileIn(queueDirectory(queue), path);
+}
+
+std::unique_ptr<File> QueueStore::createMessageFileIn(const Str& directory, Str& path) const {
+  path = Str();
+  const Str base = withTrailingSlash(directory);
+  for (uint32_t attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
+    const Str candidate = base + counter_.nextName() + "." + kMessageExtension;
+    if (fileExists(candidate)) continue;
+    switch (claimNewFile(candidate)) {
+      case ClaimResult::Created: {
+        auto file = std::make_unique<File>(candidate);
+        if (!file->open(File::kCreate)) {
+          removeFile(candidate);
+          return nullptr;
+        }
+        path = candidate;
+        return file;
+      }
+      case ClaimResult::Taken:
+        continue;
+      case ClaimResult::Failed:
+        // A missing or unwritable directory fails for every name alike.
+        return nullptr;
+    }
+  }
+  return nullptr;
+}
+
+int QueueStore::copyIntoNewMessageFile(const Str& sourcePath, QueueNumber queue, Str& path) const {
+  std::unique_ptr<File> target = createMessageFile(queue, path);
+  if (!target) return kErrorCreateTempFile;
+
+  File source(sourcePath);
+  bool copied = source.open(File::kReadShared) && copyFileContents(source, *target);
+  source.close();
+  copied = copied && target->sync();
+  copied = target->close() && copied;
+  if (!copied) {
+    removeFile(path);
+    path = Str();
+    return kErrorWriteTempFile;
+  }
+  return 0;
+}
+
+Str QueueStore::relocate(const Str& storedPath, QueueNumber queue) const {
+  return relocatePath(storedPath, queueDirectory(queue));
+}
+
+void QueueStore::initEntry(SMTPInfo& entry, const Str& messagePath, const SMTPInfoAddress& sender,
+                           const ArraySMTPInfoAddress& recipients, uint32_t lifetimeSeconds,
+                           uint32_t priority) const {
+  const Timer time = currentTime();
+  entry.init(messagePath, sender, recipients, lifetimeSeconds, priority, toTimestamp(time.date, time.time));
+}
+
+bool QueueStore::writeIndex(SMTPInfo& entry, QueueNumber queue) const {
+  if (entry.messageFile.empty()) return false;
+  entry.indexFile = indexPathOf(entry.messageFile, queue);
+  // The index must never name a message file that a crash could still lose.
+  if (!syncFileByName(entry.messageFile)) return false;
+
+  const std::string text = renderIndexFile(entry);
+  DurableReplace replacement(entry.indexFile);
+  if (!replacement.begin()) return false;
+  if (replacement.file().write(text.data(), static_cast<int>(text.size())) != static_cast<int>(text.size())) {
+    return false;
+  }
+  return replacement.commit();
+}
+
+IndexStatus QueueStore::loadIndex(SMTPInfo& entry, QueueNumber queue) const {
+  const Str indexPath = relocate(entry.indexFile, queue);
+  File file(indexPath);
+  if (!file.open(File::kReadSharedOnce)) return IndexStatus::Unreadable;
+  const int64_t size = file.size();
+  if (size < 0) return IndexStatus::Unreadable;
+  if (size > kMaxIndexFileBytes) return IndexStatus::TooLarge;
+
+  std::vector<Str> lines;
+  Str line;
+  while (file.readLine(line)) lines.push_back(line);
+  file.close();
+
+  SMTPInfo parsed;
+  const IndexStatus status = parseIndexLines(lines, parsed);
+  if (status != IndexStatus::Loaded) return status;
+  // The file actually read is the index of this entry, whatever its first line says: a
+  // garbled or copied line 1 must not make a later clear() delete another entry's index.
+  parsed.indexFile = indexPath;
+  parsed.messageFile = relocate(parsed.messageFile, queue);
+  if (!isRegularFile(parsed.messageFile)) return IndexStatus::MessageMissing;
+  entry = parsed;
+  return IndexStatus::Loaded;
+}
+
+bool QueueStore::listIndexFiles(QueueNumber queue, ArrayStr& names) const {
+  return listFilesWithExtension(queueDirectory(queue), indexExtension(queue), names);
+}
+
+bool QueueStore::createArchiveDirectory(const Date& date, Str& directory) const {
+  std::lock_guard<std::mutex> lock(directoryCreationLock());
+  directory = programDirectory_ + kArchiveDirectoryName;
+  if (!makePrivateDirectory(directory)) return false;
+  Str year = Str::fromInt(date.year);
+  while (year.length() < 4) year = "0" + year;
+  for (const Str& part : {year, twoDigits(date.month), twoDigits(date.day)}) {
+    directory += "/";
+    directory += part;
+    if (!makePrivateDirectory(directory)) return false;
+  }
+  directory += "/";
+  return true;
+}
+
+bool QueueStore::archiveMessage(const SMTPInfo& entry, Str& archivePath) const {
+  archivePath = Str();
+  Str directory;
+  if (entry.messageFile.isBlank() || !createArchiveDirectory(currentTime().date, directory)) return false;
+
+  const Str target = directory + baseNameOf(entry.messageFile);
+  File source(entry.messageFile);
+  if (!source.open(File::kReadShared)) return false;
+  DurableReplace copy(target);
+  if (!copy.begin() || !copyFileContents(source, copy.file()) || !copy.commit()) return false;
+  archivePath = target;
+  return true;
+}
+
+}  // namespace quillet
