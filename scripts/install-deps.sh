@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang pkg-config
   libgtest-dev libgmock-dev
+  libssl-dev openssl dante-server microsocks iproute2 util-linux
 )
 
 missing=()

@@ -1,0 +1,101 @@
+// The socket client's file transfers: sending a message file (raw or line by line) and
+// receiving a counted or dot-terminated block into a file (see WSClient.h).
+//
+// Memory stays bounded: files move in blocks of at most 8192 bytes (received pieces of at
+// most kMaxChunk bytes), whatever the file or the peer sends.
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "base/File.h"
+#include "base/ProcessContext.h"
+#include "net/DotTerminator.h"
+#include "net/ErrorText.h"
+#include "net/WSClient.h"
+
+namespace quillet {
+namespace {
+
+constexpr int kMaxChunk = 1 << 20;
+constexpr int kDotBlockRead = 8192;
+
+}  // namespace
+
+int WSClient::sendFile(const Str& fileName, uint32_t options, uint32_t options2,
+                       int maxBodyLines) {
+  File file(fileName);
+  if (!file.open(File::kReadShared)) {
+    if ((options2 & wsopt::kSendEmptyBody) == 0) return neterr::kFileOpenFailed;
+    const int result = sendLine(Str(), options);
+    if (result != 0) return result;
+    return sendLine(".", options);
+  }
+  int result = 0;
+  if (maxBodyLines <= 0) {
+    std::vector<char> block(kFileBlockSize);
+    for (;;) {
+      const int n = file.read(block.data(), kFileBlockSize);
+      if (n <= 0) break;
+      result = sendAll(block.data(), n, kFileSendTimeoutMs);
+      if (result != 0) break;
+    }
+  } else {
+    bool inBody = false;
+    int bodyLines = 0;
+    Str line;
+    while (file.readLine(line)) {
+      result = sendLine(line, options);
+      if (result != 0) break;
+      if (!inBody) {
+        inBody = line.empty();
+      } else if (++bodyLines >= maxBodyLines) {
+        result = sendLine(".", options);
+        break;
+      }
+    }
+  }
+  file.close();
+  return result;
+}
+
+int WSClient::recvToFile(File& file, int64_t total, int chunk, int timeoutMs) {
+  if (total <= 0) return 0;
+  chunk = std::clamp(chunk, 1, kMaxChunk);
+  std::vector<char> buffer(static_cast<size_t>(chunk) + 10);
+  int64_t left = total;
+  while (left > 0) {
+    const int piece = static_cast<int>(std::min<int64_t>(chunk, left));
+    int received = 0;
+    const int result = recvExact(buffer.data(), piece, timeoutMs, received);
+    if (result != 0) return result;
+    if (file.write(buffer.data(), piece) != piece) return neterr::kFileWriteFailed;
+    left -= piece;
+  }
+  return 0;
+}
+
+int WSClient::recvDotTerminatedToFile(File& file, int timeoutMs) {
+  using Clock = std::chrono::steady_clock;
+  DotTerminator terminator;
+  Clock::time_point lastData = Clock::now();
+  for (;;) {
+    if (!readBuffer_.empty()) {
+      const int available = readBuffer_.size();
+      const int end = terminator.scan(readBuffer_.data(), available);
+      const int keep = end >= 0 ? end : available;
+      if (file.write(readBuffer_.data(), keep) != keep) return neterr::kTempFileWriteFailed;
+      readBuffer_.consume(keep);
+      if (end >= 0) return 0;
+      lastData = Clock::now();
+    }
+    if (!ProcessContext::instance().running()) return neterr::kTerminated;
+    const int result = fillBuffer(timeoutMs, kDotBlockRead);
+    if (result == 0) continue;
+    if (result == neterr::kTerminated || result == neterr::kReadTimeout) return result;
+    const auto idle = Clock::now() - lastData;
+    if (idle > std::chrono::milliseconds(timeoutMs)) return neterr::kTimeout;
+    return result;
+  }
+}
+
+}  // namespace quillet
