@@ -1,0 +1,14 @@
+// The millisecond tick count behind StopWatch (see StopWatch.h).
+#include "base/StopWatch.h"
+
+#include <chrono>
+
+namespace quillet {
+
+uint32_t StopWatch::tickCount() {
+  auto sinceBoot = std::chrono::steady_clock::now().time_since_epoch();
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(sinceBoot).count();
+  return static_cast<uint32_t>(static_cast<uint64_t>(ms));
+}
+
+}  // namespace quillet

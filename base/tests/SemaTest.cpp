@@ -1,0 +1,108 @@
+// Tests of the lock files: exclusion of other processes, files left behind by dead
+// processes, release and the file's mode.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "base/ProcessContext.h"
+#include "base/Sema.h"
+
+namespace quillet {
+namespace {
+
+class SemaTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/quillet-sema-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    ProcessContext::instance().setProgramDirectory(dir_);
+  }
+  void TearDown() override {
+    ProcessContext::instance().setProgramDirectory("");
+    std::filesystem::remove_all(dir_);
+  }
+  std::string path(const char* name) const { return dir_ + "/" + name; }
+  bool exists(const char* name) const { return std::filesystem::exists(path(name)); }
+
+  std::string dir_;
+};
+
+TEST_F(SemaTest, AcquireCreatesAPrivateFileAndReleaseDeletesIt) {
+  Sema sema("QUILLETSVC.LCK");
+  EXPECT_FALSE(sema.release()) << "nothing held yet";
+  ASSERT_TRUE(sema.acquire());
+  EXPECT_TRUE(sema.held());
+  EXPECT_TRUE(sema.acquire()) << "held already";
+  struct stat info {};
+  ASSERT_EQ(stat(path("QUILLETSVC.LCK").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+  Sema other("QUILLETSVC.LCK");
+  EXPECT_FALSE(other.acquire(3)) << "a second holder of the same file is refused";
+
+  EXPECT_TRUE(sema.release());
+  EXPECT_FALSE(sema.held());
+  EXPECT_FALSE(exists("QUILLETSVC.LCK"));
+  EXPECT_TRUE(other.acquire());
+}
+
+TEST_F(SemaTest, DestroyingAHeldSemaReleasesIt) {
+  {
+    Sema sema("QUILLETDBT.LCK");
+    ASSERT_TRUE(sema.acquire());
+    EXPECT_TRUE(exists("QUILLETDBT.LCK"));
+  }
+  EXPECT_FALSE(exists("QUILLETDBT.LCK"));
+}
+
+TEST_F(SemaTest, LockHeldByAnotherProcessBlocksUntilThatProcessDies) {
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    Sema held("QUILLETDBT.LCK");
+    char result = held.acquire() ? 'y' : 'n';
+    if (write(ready[1], &result, 1) != 1) _exit(2);
+    for (;;) pause();  // killed by the parent, leaving the file behind
+  }
+  close(ready[1]);
+  char result = 0;
+  ASSERT_EQ(read(ready[0], &result, 1), 1);
+  close(ready[0]);
+  ASSERT_EQ(result, 'y');
+
+  Sema sema("QUILLETDBT.LCK");
+  EXPECT_FALSE(sema.acquire(5));
+  ASSERT_EQ(kill(child, SIGKILL), 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(exists("QUILLETDBT.LCK")) << "the dead holder leaves its file behind";
+  EXPECT_TRUE(sema.acquire());
+}
+
+TEST_F(SemaTest, LeftoverFileDoesNotBlockButASymbolicLinkIsNotFollowed) {
+  int fd = open(path("QUILLETSVC.LCK").c_str(), O_CREAT | O_WRONLY, 0644);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  Sema sema("QUILLETSVC.LCK");
+  EXPECT_TRUE(sema.acquire());
+  EXPECT_TRUE(sema.release());
+
+  ASSERT_EQ(symlink(path("elsewhere").c_str(), path("QUILLETDBT.LCK").c_str()), 0);
+  Sema linked("QUILLETDBT.LCK");
+  EXPECT_FALSE(linked.acquire(2));
+  EXPECT_FALSE(exists("elsewhere"));
+}
+
+}  // namespace
+}  // namespace quillet
