@@ -1,0 +1,61 @@
+// TLS start against peers that do not speak TLS or try to slip plain bytes ahead of the
+// handshake: each ends with its code and a closed socket.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ScriptedPeer.h"
+#include "net/ErrorText.h"
+#include "net/WSClient.h"
+
+namespace quillet {
+namespace {
+
+using testing::ScriptedPeer;
+
+TEST(TlsRefusal, PlainTextPeerFailsTheHandshake) {
+  ScriptedPeer peer([](int fd) {
+    ScriptedPeer::send(fd, "+OK POP3 server ready, no TLS here\r\n");
+    ScriptedPeer::readToEnd(fd);
+  });
+  WSClient client;
+  TlsSettings tls;
+  tls.implicit = true;
+  client.setTls(tls);
+  client.setSliceTiming(SliceTiming{50, 10});
+  ASSERT_EQ(client.open(), 0);
+  EXPECT_EQ(client.connect("localhost", peer.port(), 5000, 0), neterr::kTlsHandshakeFailed);
+  EXPECT_FALSE(client.isOpen());
+}
+
+TEST(TlsRefusal, SilentPeerTimesOutInTheHandshake) {
+  ScriptedPeer peer([](int fd) { ScriptedPeer::readToEnd(fd); });
+  WSClient client;
+  TlsSettings tls;
+  tls.implicit = true;
+  client.setTls(tls);
+  client.setSliceTiming(SliceTiming{50, 10});
+  ASSERT_EQ(client.open(), 0);
+  EXPECT_EQ(client.connect("localhost", peer.port(), 5000, 0), neterr::kReadTimeout);
+  EXPECT_FALSE(client.isOpen());
+}
+
+TEST(TlsRefusal, BytesAheadOfTheUpgradeAreRefused) {
+  ScriptedPeer peer([](int fd) {
+    ScriptedPeer::readLine(fd);
+    // The reply and an injected line in one packet, before any handshake.
+    ScriptedPeer::send(fd, "+OK Begin TLS\r\n+OK injected\r\n");
+    ScriptedPeer::readToEnd(fd);
+  });
+  WSClient client;
+  client.setSliceTiming(SliceTiming{50, 10});
+  ASSERT_EQ(client.open(), 0);
+  ASSERT_EQ(client.connect("127.0.0.1", peer.port(), 5000, 0), 0);
+  Str reply;
+  ASSERT_EQ(client.command("STLS", reply, 0), 0);
+  EXPECT_EQ(client.startTls(5000), neterr::kTlsDataBeforeUpgrade);
+  EXPECT_FALSE(client.isOpen());
+}
+
+}  // namespace
+}  // namespace quillet

@@ -1,0 +1,159 @@
+// File transfers of the socket client against scripted peers: a dot-terminated block whose
+// terminator is split across reads, counted receives, raw and line-wise sending.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "ScriptedPeer.h"
+#include "base/File.h"
+#include "base/ProcessContext.h"
+#include "net/ErrorText.h"
+#include "net/WSClient.h"
+
+namespace quillet {
+namespace {
+
+using testing::ScriptedPeer;
+
+class WSClientFiles : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/net-files-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
+
+  std::string path(const char* name) const { return dir_ + "/" + name; }
+  static std::string contents(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  static void write(const std::string& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+  }
+  static void connect(WSClient& client, const ScriptedPeer& peer) {
+    client.setSliceTiming(SliceTiming{50, 10});
+    ASSERT_EQ(client.open(), 0);
+    ASSERT_EQ(client.connect("127.0.0.1", peer.port(), 5000, 0), 0);
+  }
+
+  std::string dir_;
+};
+
+TEST_F(WSClientFiles, DotTerminatedBlockEndsAtATerminatorSplitAcrossReads) {
+  ScriptedPeer peer([](int fd) {
+    ScriptedPeer::send(fd, "+OK 30 octets\r\nSubject: x\r\n\r\n..dot\r\n.");
+    ScriptedPeer::sleepMs(30);
+    ScriptedPeer::send(fd, "\r");
+    ScriptedPeer::sleepMs(30);
+    ScriptedPeer::send(fd, "\n+OK next\r\n");
+    ScriptedPeer::readToEnd(fd);
+  });
+  WSClient client;
+  connect(client, peer);
+  Str status;
+  ASSERT_EQ(client.readLine(status, 5000, 0), 0);
+  File file(Str(path("msg.txt").c_str()));
+  ASSERT_TRUE(file.open(File::kCreate));
+  ASSERT_EQ(client.recvDotTerminatedToFile(file, 5000), 0);
+  ASSERT_TRUE(file.close());
+  EXPECT_EQ(contents(path("msg.txt")), "Subject: x\r\n\r\n..dot\r\n.\r\n");
+  Str next;
+  ASSERT_EQ(client.readLine(next, 5000, 0), 0);  // nothing after the terminator was lost
+  EXPECT_STREQ(next.c_str(), "+OK next");
+  client.close(0);
+}
+
+TEST_F(WSClientFiles, DotTerminatedBlockFromAPeerThatStopsGives11Or9) {
+  ScriptedPeer closing([](int fd) { ScriptedPeer::send(fd, "line\r\n"); });
+  WSClient client;
+  connect(client, closing);
+  File file(Str(path("cut.txt").c_str()));
+  ASSERT_TRUE(file.open(File::kCreate));
+  EXPECT_EQ(client.recvDotTerminatedToFile(file, 5000), neterr::kPeerClosed);
+
+  ScriptedPeer silent([](int fd) {
+    ScriptedPeer::send(fd, "line\r\n");
+    ScriptedPeer::readToEnd(fd);
+  });
+  WSClient second;
+  connect(second, silent);
+  EXPECT_EQ(second.recvDotTerminatedToFile(file, 5000), neterr::kReadTimeout);
+  second.close(0);
+}
+
+TEST_F(WSClientFiles, CountedReceiveFillsTheFileInChunks) {
+  std::string body;
+  for (int i = 0; body.size() < 20000; ++i) body += "chunk " + std::to_string(i) + "\r\n";
+  body.resize(20000);
+  ScriptedPeer peer([&body](int fd) { ScriptedPeer::send(fd, "HEAD\r\n" + body + "TAIL\r\n"); });
+  WSClient client;
+  connect(client, peer);
+  Str head;
+  ASSERT_EQ(client.readLine(head, 5000, 0), 0);  // part of the body is buffered by now
+  File file(Str(path("counted.bin").c_str()));
+  ASSERT_TRUE(file.open(File::kCreate));
+  ASSERT_EQ(client.recvToFile(file, 20000, 4096, 5000), 0);
+  ASSERT_TRUE(file.close());
+  EXPECT_EQ(contents(path("counted.bin")), body);
+  Str tail;
+  ASSERT_EQ(client.readLine(tail, 5000, 0), 0);
+  EXPECT_STREQ(tail.c_str(), "TAIL");
+}
+
+TEST_F(WSClientFiles, SendsAFileRawOrLineByLineWithTheBodyLimit) {
+  const std::string message = "From: a\r\nTo: b\r\n\r\nbody 1\r\nbody 2\r\nbody 3\r\n";
+  write(path("out.txt"), message);
+  std::string raw, limited, shortFile;
+  ScriptedPeer rawPeer([&raw](int fd) { raw = ScriptedPeer::readToEnd(fd); });
+  ScriptedPeer limitPeer([&limited](int fd) { limited = ScriptedPeer::readToEnd(fd); });
+  ScriptedPeer shortPeer([&shortFile](int fd) { shortFile = ScriptedPeer::readToEnd(fd); });
+  const Str name(path("out.txt").c_str());
+  {
+    WSClient client;
+    connect(client, rawPeer);
+    ASSERT_EQ(client.sendFile(name, 0, 0, 0), 0);
+  }
+  {
+    WSClient client;
+    connect(client, limitPeer);
+    ASSERT_EQ(client.sendFile(name, 0, 0, 2), 0);
+  }
+  {
+    WSClient client;
+    connect(client, shortPeer);
+    ASSERT_EQ(client.sendFile(name, 0, 0, 10), 0);
+  }
+  rawPeer.join();
+  limitPeer.join();
+  shortPeer.join();
+  EXPECT_EQ(raw, message);
+  EXPECT_EQ(limited, "From: a\r\nTo: b\r\n\r\nbody 1\r\nbody 2\r\n.\r\n");
+  EXPECT_EQ(shortFile, message);  // ended before the limit: no "." line
+}
+
+TEST_F(WSClientFiles, MissingFileGives19OrAnEmptyBody) {
+  std::string sent;
+  ScriptedPeer peer([&sent](int fd) { sent = ScriptedPeer::readToEnd(fd); });
+  const Str missing(path("missing.txt").c_str());
+  ProcessContext::instance().setCheckBeforeFileOpen(true);  // no retries for a missing file
+  {
+    WSClient client;
+    connect(client, peer);
+    EXPECT_EQ(client.sendFile(missing, 0, 0, 0), neterr::kFileOpenFailed);
+    EXPECT_EQ(client.sendFile(missing, 0, wsopt::kSendEmptyBody, 0), 0);
+  }
+  ProcessContext::instance().setCheckBeforeFileOpen(false);
+  peer.join();
+  EXPECT_EQ(sent, "\r\n.\r\n");
+}
+
+}  // namespace
+}  // namespace quillet

@@ -1,0 +1,57 @@
+// Helpers for integration tests: a child process (a real server) that is stopped by its PID
+// when the test ends, whatever happens; a temporary directory removed at the end; and
+// waiting for a port or a log text.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace quillet::testing {
+
+// The full path of a program found in PATH or in /usr/sbin, /sbin; empty when missing.
+std::string findProgram(const std::string& name);
+
+class TestProcess {
+public:
+  // Starts argv[0] (a full path) with the arguments; standard output and error go to
+  // logFile. started() tells whether it runs.
+  TestProcess(const std::vector<std::string>& argv, const std::string& logFile);
+  ~TestProcess();  // SIGTERM, then SIGKILL after 2 s, and reaps the child
+  TestProcess(const TestProcess&) = delete;
+  TestProcess& operator=(const TestProcess&) = delete;
+
+  bool started() const { return pid_ > 0; }
+  // True while the child has not exited.
+  bool running();
+  pid_t pid() const { return pid_; }
+
+private:
+  pid_t pid_ = -1;
+  bool reaped_ = false;
+};
+
+class TempDir {
+public:
+  TempDir();
+  ~TempDir();
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+  std::string path_;
+};
+
+// Runs a shell command line (test set-up only: certificates); true on exit code 0.
+bool runCommand(const std::string& commandLine);
+// True when a TCP connection to host:port succeeds within timeoutMs (retried).
+bool waitForPort(const std::string& host, int port, int timeoutMs);
+// True when the file contains text within timeoutMs.
+bool waitForText(const std::string& file, const std::string& text, int timeoutMs);
+std::string readFile(const std::string& file);
+void writeFile(const std::string& file, const std::string& text);
+// A TCP port on 127.0.0.1 that was free a moment ago.
+int freePort();
+
+}  // namespace quillet::testing
