@@ -27,7 +27,7 @@
 namespace quillet {
 
 class BaseThread {
-public:
+ public:
   // A thread that enters registry (may be null: then it is never registered) while it runs.
   explicit BaseThread(ThreadRegistry* registry);
   virtual ~BaseThread();
@@ -47,7 +47,8 @@ public:
   // Ends the thread at once as far as the program is concerned: a thread whose run() has
   // not returned is abandoned (detached, unregistered, running cleared, process marked).
   // A thread that already ended or was never started is left alone. Returns 0.
-  // With autoDelete the object may be gone when kill() returns.
+  // With autoDelete, call it only while the object is known to exist (its registry's locks
+  // held, as stopAllOrKill does); the object may be gone when kill() returns.
   int kill();
 
   // Waits while keepRunning is set, at most 750 ms (three 250 ms slices); returns
@@ -69,11 +70,11 @@ public:
   // run()'s result once it has returned (0 before).
   int exitCode() const { return exitCode_.load(std::memory_order_relaxed); }
 
-protected:
+ protected:
   // The thread's work; its result becomes exitCode().
   virtual int run() = 0;
 
-private:
+ private:
   enum class Phase { Made, Started, RunReturned };
 
   void body();

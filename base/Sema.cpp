@@ -31,9 +31,7 @@ bool isFileAtPath(int fd, const char* path) {
 
 Sema::Sema(const Str& name) : name_(name) {}
 
-Sema::~Sema() {
-  release();
-}
+Sema::~Sema() { release(); }
 
 bool Sema::acquire(int attempts) {
   if (held()) return true;

@@ -13,7 +13,7 @@
 namespace quillet {
 
 class Sema {
-public:
+ public:
   // A lock file called name (a plain file name) in ProcessContext's program directory.
   explicit Sema(const Str& name);
   // Releases the lock when it is held.
@@ -31,7 +31,7 @@ public:
   bool held() const { return handle_ >= 0; }
   const Str& name() const { return name_; }
 
-private:
+ private:
   // One try; true when the lock was taken.
   bool tryOnce(const Str& path);
 

@@ -10,7 +10,7 @@
 namespace quillet {
 
 class StopWatch {
-public:
+ public:
   StopWatch() { restart(); }
 
   void restart() { start_ = tickCount(); }
@@ -24,7 +24,7 @@ public:
     return now - start;  // unsigned arithmetic is modulo 2^32
   }
 
-private:
+ private:
   uint32_t start_ = 0;
 };
 

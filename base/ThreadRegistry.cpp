@@ -44,9 +44,7 @@ void ThreadRegistry::Members::remove(int32_t id) {
   }
 }
 
-int ThreadRegistry::Members::count() const {
-  return ids_.count();
-}
+int ThreadRegistry::Members::count() const { return ids_.count(); }
 
 void ThreadRegistry::Members::clear() {
   BothLocked lock(*this);

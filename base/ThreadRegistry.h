@@ -23,11 +23,11 @@ namespace quillet {
 class BaseThread;
 
 class ThreadRegistry {
-public:
+ public:
   // The ids and threads kept in step, each with its own lock; locks are always taken ids
   // first, then threads.
   class Members {
-  public:
+   public:
     Members();
 
     // Appends thread; its id is the last id plus 1, or 1 when the list is empty.
@@ -43,11 +43,11 @@ public:
 
     // Holds both locks (ids, then threads) for its lifetime.
     class BothLocked {
-    public:
+     public:
       explicit BothLocked(const Members& members)
           : idsGuard_(members.ids_), threadsGuard_(members.threads_) {}
 
-    private:
+     private:
       BaseObj::Guard idsGuard_;
       BaseObj::Guard threadsGuard_;
     };
@@ -56,15 +56,15 @@ public:
     int32_t idAt(int index) const { return ids_[index]; }
     BaseThread* threadAt(int index) const { return threads_[index].get(); }
 
-  private:
+   private:
     // Publishes the new number of entries to waitEmpty(); the caller holds both locks.
     void noteCount();
 
     ArrayTmpl<int32_t> ids_;
     ArrayTmpl<DumbPtr<BaseThread>> threads_;
-    mutable std::mutex changeMutex_;            // innermost lock, pairs with changed_
-    mutable std::condition_variable changed_;   // signalled whenever the list changes
-    int entries_ = 0;                           // guarded by changeMutex_: copy of the count
+    mutable std::mutex changeMutex_;           // innermost lock, pairs with changed_
+    mutable std::condition_variable changed_;  // signalled whenever the list changes
+    int entries_ = 0;                          // guarded by changeMutex_: copy of the count
   };
 
   ThreadRegistry();
@@ -91,7 +91,7 @@ public:
   // The shared block, for the threads that register here.
   const std::shared_ptr<Members>& members() const { return members_; }
 
-private:
+ private:
   std::shared_ptr<Members> members_;
 };
 

@@ -1,8 +1,7 @@
 // Tests of the lock files: exclusion of other processes, files left behind by dead
 // processes, release and the file's mode.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -19,7 +18,7 @@ namespace quillet {
 namespace {
 
 class SemaTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     char pattern[] = "/tmp/quillet-sema-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);

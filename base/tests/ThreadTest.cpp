@@ -33,10 +33,10 @@ bool eventually(Condition condition, std::chrono::milliseconds limit = 5000ms) {
 
 // A thread that pauses until it is asked to stop (the well-behaved worker).
 class PausingThread : public BaseThread {
-public:
+ public:
   explicit PausingThread(ThreadRegistry* registry) : BaseThread(registry) {}
 
-protected:
+ protected:
   int run() override {
     while (pause()) {
     }
@@ -47,7 +47,7 @@ protected:
 // A thread that ignores its stop request until the test lets it go, then lingers for
 // lingerAfterStop once it has seen the request (a slow but finite worker).
 class StubbornThread : public BaseThread {
-public:
+ public:
   StubbornThread(ThreadRegistry* registry, std::atomic<bool>* letGo,
                  std::atomic<bool>* destroyed = nullptr)
       : BaseThread(registry), letGo_(letGo), destroyed_(destroyed) {}
@@ -55,20 +55,20 @@ public:
     if (destroyed_ != nullptr) destroyed_->store(true);
   }
 
-protected:
+ protected:
   int run() override {
     while (!letGo_->load()) std::this_thread::sleep_for(5ms);
     return 3;
   }
 
-private:
+ private:
   std::atomic<bool>* letGo_;
   std::atomic<bool>* destroyed_;
 };
 
 // Resets the process-wide state that stopAll() and the tests change.
 class ThreadTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     ProcessContext::instance().setRunning(true);
     ProcessContext::instance().setMessageSink(
@@ -199,10 +199,10 @@ TEST_F(ThreadTest, StopAllWithOneRoundGivesUpWithoutWritingTheMessage) {
 
 // Ignores the stop request for a while after it sees it, then ends.
 class SlowToStopThread : public BaseThread {
-public:
+ public:
   using BaseThread::BaseThread;
 
-protected:
+ protected:
   int run() override {
     while (pause()) {
     }
