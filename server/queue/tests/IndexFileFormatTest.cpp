@@ -115,30 +115,13 @@ TEST(IndexFileFormat, RoundTripsEveryStoredField) {
   const SMTPInfo original = sampleEntry();
   SMTPInfo loaded;
   ASSERT_EQ(parseIndexLines(splitLines(renderIndexFile(original)), loaded), IndexStatus::Loaded);
-  EXPECT_EQ(loaded.indexFile, original.indexFile);
-  EXPECT_EQ(loaded.messageFile, original.messageFile);
-  EXPECT_EQ(loaded.queuedAt, 1000u);
-  EXPECT_EQ(loaded.flags, 0x208u);
-  EXPECT_EQ(loaded.source, "office");
-  EXPECT_EQ(loaded.sender.address, "boss@example.com");
-  EXPECT_EQ(loaded.sender.parameter, "ENV42");
-  EXPECT_EQ(loaded.sender.flags, 0x102u);
-  EXPECT_EQ(loaded.priority, 2u);
-  EXPECT_EQ(loaded.textA, "A-text");
-  EXPECT_EQ(loaded.textB, "B-text");
-  EXPECT_EQ(loaded.expiresAt, 260200u);
-  EXPECT_EQ(loaded.nextTryAt, 1600u);
-  EXPECT_EQ(loaded.tries, 2u);
-  EXPECT_EQ(loaded.lastError, 51u);
-  EXPECT_EQ(loaded.lastReply, "451 try later");
-  ASSERT_EQ(loaded.transcript.count(), 2);
-  EXPECT_EQ(loaded.transcript[2], "451 try later");
-  ASSERT_EQ(loaded.recipients.count(), 2);
-  EXPECT_EQ(loaded.recipients[1].address, "anna@office.local");
-  EXPECT_EQ(loaded.recipients[1].parameter, "rfc822;anna@example.com");
-  EXPECT_EQ(loaded.recipients[1].flags, 0x24u);
-  EXPECT_EQ(loaded.recipients[2].parameter, "");  // ORCPT line ignored without 0x04
+  // Rendering shows every stored field, so equal renderings mean nothing was lost.
   EXPECT_EQ(renderIndexFile(loaded), renderIndexFile(original));
+  EXPECT_EQ(loaded.sender.parameter, "ENV42");
+  ASSERT_EQ(loaded.recipients.count(), 2);
+  EXPECT_EQ(loaded.recipients[1].parameter, "rfc822;anna@example.com");
+  EXPECT_EQ(loaded.recipients[2].parameter, "");  // ORCPT line ignored without 0x04
+  EXPECT_EQ(loaded.transcript.count(), 2);
 }
 
 // The fixed part of a current-layout file with the given priority, plus extra lines.

@@ -7,9 +7,12 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "server/queue/QueueFileSystem.h"
 
@@ -104,6 +107,26 @@ TEST_F(QueueStoreTest, CreatesMessageFilesUnderFreeCounterNames) {
   EXPECT_EQ(path.toStd(), (inDir() / ("MSG" + second + ".TXT")).string());
   EXPECT_EQ(modeOf(path.toStd()), 0600u);
   EXPECT_EQ(readBytes(inDir() / ("MSG" + first + ".TXT")), "taken");
+}
+
+TEST_F(QueueStoreTest, ConcurrentCreatorsNeverShareAName) {
+  constexpr int kThreads = 4;
+  constexpr int kFilesEach = 100;
+  std::vector<std::vector<std::string>> created(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([this, t, &created] {
+      for (int i = 0; i < kFilesEach; ++i) {
+        Str path;
+        if (store().createMessageFile(QueueNumber::Outbound, path)) created[t].push_back(path.toStd());
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  std::set<std::string> names;
+  for (const auto& list : created) names.insert(list.begin(), list.end());
+  EXPECT_EQ(names.size(), static_cast<size_t>(kThreads * kFilesEach));
+  EXPECT_EQ(std::distance(fs::directory_iterator(outDir()), fs::directory_iterator()), kThreads * kFilesEach);
 }
 
 TEST_F(QueueStoreTest, MessageCreationFailsAtOnceWithoutADirectory) {
