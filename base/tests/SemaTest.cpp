@@ -89,6 +89,37 @@ TEST_F(SemaTest, LockHeldByAnotherProcessBlocksUntilThatProcessDies) {
   EXPECT_TRUE(sema.acquire());
 }
 
+// Several processes take and drop the lock as fast as they can; whoever holds it creates
+// a marker file that must not exist yet. A release that races with another process's
+// acquire must never leave two holders (one of them locking a file already deleted).
+TEST_F(SemaTest, ProcessesRacingForTheLockNeverHoldItTogether) {
+  constexpr int kProcesses = 3;
+  constexpr int kRounds = 1500;
+  const std::string marker = path("holder");
+  pid_t children[kProcesses];
+  for (pid_t& child : children) {
+    child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      Sema sema("QUILLETDBT.LCK");
+      for (int round = 0; round < kRounds; ++round) {
+        if (!sema.acquire()) continue;
+        int fd = open(marker.c_str(), O_CREAT | O_EXCL | O_WRONLY, 0600);
+        if (fd < 0) _exit(1);  // someone else holds it too
+        close(fd);
+        unlink(marker.c_str());
+        sema.release();
+      }
+      _exit(0);
+    }
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "two holders at once";
+  }
+}
+
 TEST_F(SemaTest, LeftoverFileDoesNotBlockButASymbolicLinkIsNotFollowed) {
   int fd = open(path("QUILLETSVC.LCK").c_str(), O_CREAT | O_WRONLY, 0644);
   ASSERT_GE(fd, 0);
