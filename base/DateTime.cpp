@@ -13,7 +13,7 @@ namespace quillet {
 namespace {
 
 constexpr int64_t kSecondsPerDay = 86400;
-constexpr int32_t kDayNumberOfYearOne = 1721426;   // 0001-01-01
+constexpr int32_t kDayNumberOfYearOne = 1721426;    // 0001-01-01
 constexpr int32_t kDayNumberOfYear10000 = 5373484;  // 10000-01-01
 constexpr Date kTimestampEpoch{1994, 1, 0, 1};
 
@@ -44,6 +44,42 @@ void appendPadded(Str& out, int value, int width) {
   } while (v != 0 && n < 15);
   for (int i = n; i < width; ++i) out += '0';
   while (n > 0) out += digits[--n];
+}
+
+// Writes a pattern such as "DD.MM.YYYY" or "hh:mm:ss": a run of Y, M, D, h, m or s is the
+// field zero-padded to the run's length (YY is the year within its century); any other
+// character is copied.
+Str formatByPattern(const char* pattern, const Date& date, const Time& time) {
+  Str out;
+  for (const char* p = pattern; *p != 0;) {
+    int run = 1;
+    while (p[run] == *p) ++run;
+    switch (*p) {
+      case 'Y':
+        appendPadded(out, run == 2 ? date.year % 100 : date.year, run);
+        break;
+      case 'M':
+        appendPadded(out, date.month, run);
+        break;
+      case 'D':
+        appendPadded(out, date.day, run);
+        break;
+      case 'h':
+        appendPadded(out, time.hour, run);
+        break;
+      case 'm':
+        appendPadded(out, time.minute, run);
+        break;
+      case 's':
+        appendPadded(out, time.second, run);
+        break;
+      default:
+        out.append(p, run);
+        break;
+    }
+    p += run;
+  }
+  return out;
 }
 
 }  // namespace
@@ -79,13 +115,15 @@ Date dateFromDayNumber(int32_t number) {
   const int32_t z = number - 1721120;
   const int32_t era = z / 146097;
   const int32_t dayOfEra = z - era * 146097;
-  const int32_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const int32_t yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
   const int32_t dayOfMarchYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
   const int32_t mp = (5 * dayOfMarchYear + 2) / 153;
   const int32_t day = dayOfMarchYear - (153 * mp + 2) / 5 + 1;
   const int32_t month = mp < 10 ? mp + 3 : mp - 9;
   const int32_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-  Date date{static_cast<uint16_t>(year), static_cast<uint16_t>(month), 0, static_cast<uint16_t>(day)};
+  Date date{static_cast<uint16_t>(year), static_cast<uint16_t>(month), 0,
+            static_cast<uint16_t>(day)};
   date.dayOfWeek = static_cast<uint16_t>(dayOfWeek(date));
   return date;
 }
@@ -118,7 +156,9 @@ uint32_t currentTimestamp() {
   return toTimestamp(t.date, t.time);
 }
 
-bool isValidTime(const Time& time) { return time.hour <= 23 && time.minute <= 59 && time.second <= 59; }
+bool isValidTime(const Time& time) {
+  return time.hour <= 23 && time.minute <= 59 && time.second <= 59;
+}
 
 bool assignTime(Time& target, const Time& source) {
   if (!isValidTime(source)) return false;
@@ -153,7 +193,8 @@ bool parseDate(const Str& text, Date& date) {
   const int month = atoiSlice(text, 4, 2);
   const int day = atoiSlice(text, 6, 2);
   if (year <= 0 || month <= 0 || day <= 0) return false;
-  Date parsed{static_cast<uint16_t>(year), static_cast<uint16_t>(month), 0, static_cast<uint16_t>(day)};
+  Date parsed{static_cast<uint16_t>(year), static_cast<uint16_t>(month), 0,
+              static_cast<uint16_t>(day)};
   if (!isValidDate(parsed)) return false;
   parsed.dayOfWeek = static_cast<uint16_t>(dayOfWeek(parsed));
   date = parsed;
@@ -161,31 +202,16 @@ bool parseDate(const Str& text, Date& date) {
 }
 
 Str formatDate(const Date& date, int format) {
-  const int yy = date.year % 100;
-  Str out;
-  switch (format) {
-    case 1: appendPadded(out, yy, 2); out += '-'; appendPadded(out, date.month, 2); out += '-'; appendPadded(out, date.day, 2); break;
-    case 2: appendPadded(out, date.year, 4); out += '-'; appendPadded(out, date.month, 2); out += '-'; appendPadded(out, date.day, 2); break;
-    case 3: appendPadded(out, date.day, 2); out += '.'; appendPadded(out, date.month, 2); out += '.'; appendPadded(out, yy, 2); break;
-    case 4: appendPadded(out, date.day, 2); out += '.'; appendPadded(out, date.month, 2); out += '.'; appendPadded(out, date.year, 4); break;
-    case 5: appendPadded(out, date.month, 2); out += '/'; appendPadded(out, date.day, 2); out += '/'; appendPadded(out, yy, 2); break;
-    case 6: appendPadded(out, date.month, 2); out += '/'; appendPadded(out, date.day, 2); out += '/'; appendPadded(out, date.year, 4); break;
-    case 7: appendPadded(out, date.year, 4); appendPadded(out, date.month, 2); appendPadded(out, date.day, 2); break;
-    case 8: appendPadded(out, date.year, 4); out += '/'; appendPadded(out, date.month, 2); out += '/'; appendPadded(out, date.day, 2); break;
-    default: break;
-  }
-  return out;
+  static constexpr const char* kFormats[] = {"YY-MM-DD", "YYYY-MM-DD", "DD.MM.YY", "DD.MM.YYYY",
+                                             "MM/DD/YY", "MM/DD/YYYY", "YYYYMMDD", "YYYY/MM/DD"};
+  if (format < 1 || format > 8) return Str();
+  return formatByPattern(kFormats[format - 1], date, Time{});
 }
 
 Str formatTime(const Time& time, int format) {
-  Str out;
-  appendPadded(out, time.hour, 2);
-  if (format == 1 || format == 2) out += ':';
-  appendPadded(out, time.minute, 2);
-  if (format == 1 || format == 3) return out;
-  if (format == 2) out += ':';
-  appendPadded(out, time.second, 2);
-  return out;
+  static constexpr const char* kFormats[] = {"hh:mm", "hh:mm:ss", "hhmm"};
+  return formatByPattern(format >= 1 && format <= 3 ? kFormats[format - 1] : "hhmmss", Date{},
+                         time);
 }
 
 void waitSeconds(int n) {

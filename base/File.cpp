@@ -21,10 +21,14 @@ constexpr int kWriteBufferSize = 64 * 1024;
 constexpr int kReadLineBlock = 512;
 constexpr char kCtrlZ = 26;
 
-bool isRetriedMode(int mode) { return mode >= File::kReadShared && mode <= File::kReadWriteShareRead; }
+bool isRetriedMode(int mode) {
+  return mode >= File::kReadShared && mode <= File::kReadWriteShareRead;
+}
 
 // Modes that let others read at most hold an exclusive lock.
-bool isLockedMode(int mode) { return mode >= File::kReadWriteExclusive && mode <= File::kOpenOrCreate; }
+bool isLockedMode(int mode) {
+  return mode >= File::kReadWriteExclusive && mode <= File::kOpenOrCreate;
+}
 
 int openFlags(int mode) {
   switch (mode) {
@@ -75,7 +79,7 @@ bool File::openOnce(int mode) {
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
 
-  struct stat info{};
+  struct stat info {};
   bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
   if (ok) ok = ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
   if (ok && isLockedMode(mode)) {
@@ -261,7 +265,7 @@ int64_t File::seek(int method, int64_t distance) {
 
 int64_t File::size() {
   if (!isOpen() || !writePending()) return -1;
-  struct stat info{};
+  struct stat info {};
   if (::fstat(fd_, &info) != 0) return -1;
   return static_cast<int64_t>(info.st_size);
 }

@@ -22,7 +22,7 @@
 namespace quillet {
 
 class File {
-public:
+ public:
   // The open modes.
   static constexpr int kReadShared = 1;          // read; others read and write; retried
   static constexpr int kReadWriteExclusive = 2;  // read/write; others nothing; retried
@@ -81,7 +81,7 @@ public:
 
   const Str& name() const { return name_; }
 
-private:
+ private:
   [[nodiscard]] bool openOnce(int mode);
   [[nodiscard]] bool writePending();
   int writeAll(const char* data, int n);  // bytes written before an error
@@ -90,7 +90,7 @@ private:
   int fd_ = -1;
   bool flushEachWrite_ = true;
   Buff writeBuffer_;
-  int pending_ = 0;  // bytes at the start of writeBuffer_ not yet written
+  int pending_ = 0;           // bytes at the start of writeBuffer_ not yet written
   bool writeFailed_ = false;  // a buffered write was lost; close() reports it
 };
 

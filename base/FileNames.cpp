@@ -12,13 +12,13 @@ namespace quillet {
 
 bool fileExists(const Str& name) {
   if (name.isBlank()) return false;
-  struct stat info{};
+  struct stat info {};
   return ::stat(name.oemToAnsiCopy().c_str(), &info) == 0;
 }
 
 bool fileLastWrite(const Str& name, Date& date, Time& time) {
   if (name.isBlank()) return false;
-  struct stat info{};
+  struct stat info {};
   if (::stat(name.oemToAnsiCopy().c_str(), &info) != 0) return false;
   const Timer when = localTimeAt(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
   date = when.date;

@@ -1,12 +1,12 @@
 // Tests of the calendar arithmetic, the 1994 timestamp, fixed-position parsing and
 // formatting, the replaceable clock and the clock-aligned wait.
-#include "base/Clock.h"
-#include "base/DateTime.h"
-#include "base/ProcessContext.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
+
+#include "base/Clock.h"
+#include "base/DateTime.h"
+#include "base/ProcessContext.h"
 
 namespace quillet {
 namespace {
@@ -21,7 +21,10 @@ Time makeTime(int h, int m, int s, int ms = 0) {
 }
 
 TEST(DateTimeTest, ValidDatesFollowTheGregorianLeapRule) {
-  struct Case { int y, m, d; bool valid; };
+  struct Case {
+    int y, m, d;
+    bool valid;
+  };
   for (const Case& c : {Case{1999, 2, 29, false}, Case{2000, 2, 29, true}, Case{1900, 2, 29, false},
                         Case{2004, 2, 29, true}, Case{2004, 2, 30, false}, Case{2001, 4, 31, false},
                         Case{2001, 4, 30, true}, Case{2001, 12, 31, true}, Case{2001, 13, 1, false},
@@ -39,8 +42,8 @@ TEST(DateTimeTest, DayNumbersAndWeekdays) {
   EXPECT_EQ(dayNumber(makeDate(2000, 0, 1)), 0);
   EXPECT_EQ(dayNumber(makeDate(1999, 2, 29)), -1);
 
-  EXPECT_EQ(dayOfWeek(makeDate(2000, 1, 1)), 7);   // Saturday
-  EXPECT_EQ(dayOfWeek(makeDate(2000, 1, 2)), 1);   // Sunday
+  EXPECT_EQ(dayOfWeek(makeDate(2000, 1, 1)), 7);  // Saturday
+  EXPECT_EQ(dayOfWeek(makeDate(2000, 1, 2)), 1);  // Sunday
   EXPECT_EQ(dayOfWeek(makeDate(1994, 1, 1)), 7);
   EXPECT_EQ(dayOfWeek(makeDate(2026, 12, 7)), 2);  // Monday
   EXPECT_EQ(dayOfWeek(makeDate(1999, 2, 29)), 0);
@@ -109,7 +112,10 @@ TEST(DateTimeTest, TimesAndSecondsOfDay) {
   EXPECT_EQ(time, makeTime(10, 11, 12));
   EXPECT_FALSE(makeTime(1, 2, 3, 4) == makeTime(1, 2, 3, 5));
 
-  struct Case { int64_t n; Time expected; };
+  struct Case {
+    int64_t n;
+    Time expected;
+  };
   for (const Case& c : {Case{90061, makeTime(1, 1, 1)}, Case{86400, makeTime(0, 0, 0)},
                         Case{1, makeTime(0, 0, 1)}, Case{86401, makeTime(0, 0, 1)},
                         Case{172800, makeTime(0, 0, 0)}, Case{86399, makeTime(23, 59, 59)}}) {
@@ -124,14 +130,18 @@ TEST(DateTimeTest, TimesAndSecondsOfDay) {
 }
 
 TEST(DateTimeTest, ParseTimeReadsFixedPositions) {
-  struct Case { const char* text; bool ok; Time expected; };
-  for (const Case& c : {Case{"12:34", true, makeTime(12, 34, 0)},
-                        Case{"12:34:56", true, makeTime(12, 34, 56)},
-                        Case{"12:34:5", true, makeTime(12, 34, 0)},  // seconds need 8 characters
-                        Case{"07.05", true, makeTime(7, 5, 0)},      // separators are not checked
-                        Case{" 7: 5", true, makeTime(7, 5, 0)},      // atoi skips white space
-                        Case{"1234", false, {}}, Case{"24:00", false, {}}, Case{"12:60", false, {}},
-                        Case{"12:00:60", false, {}}, Case{"-1:00", false, {}}}) {
+  struct Case {
+    const char* text;
+    bool ok;
+    Time expected;
+  };
+  for (const Case& c :
+       {Case{"12:34", true, makeTime(12, 34, 0)}, Case{"12:34:56", true, makeTime(12, 34, 56)},
+        Case{"12:34:5", true, makeTime(12, 34, 0)},  // seconds need 8 characters
+        Case{"07.05", true, makeTime(7, 5, 0)},      // separators are not checked
+        Case{" 7: 5", true, makeTime(7, 5, 0)},      // atoi skips white space
+        Case{"1234", false, {}}, Case{"24:00", false, {}}, Case{"12:60", false, {}},
+        Case{"12:00:60", false, {}}, Case{"-1:00", false, {}}}) {
     Time time = makeTime(1, 1, 1);
     EXPECT_EQ(parseTime(c.text, time), c.ok) << c.text;
     EXPECT_EQ(time, c.ok ? c.expected : makeTime(1, 1, 1)) << c.text;
@@ -154,8 +164,8 @@ TEST(DateTimeTest, ParseDateReadsYyyyMmDd) {
 
 TEST(DateTimeTest, FormatsDatesAndTimes) {
   const Date d = makeDate(2001, 3, 4);
-  const char* expected[] = {"", "01-03-04", "2001-03-04", "04.03.01", "04.03.2001",
-                            "03/04/01", "03/04/2001", "20010304", "2001/03/04", ""};
+  const char* expected[] = {"",         "01-03-04",   "2001-03-04", "04.03.01",   "04.03.2001",
+                            "03/04/01", "03/04/2001", "20010304",   "2001/03/04", ""};
   for (int format = 0; format <= 9; ++format) {
     EXPECT_EQ(formatDate(d, format).toStd(), expected[format]) << format;
   }

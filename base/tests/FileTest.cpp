@@ -1,12 +1,8 @@
 // Tests of File and the by-name helpers: open modes and their locks, the retrying open,
 // buffered and flushed writes, the line reader with its terminators and length limit,
 // code-page conversion of names and last-write times.
-#include "base/File.h"
-#include "base/FileNames.h"
-#include "base/ProcessContext.h"
-
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -15,6 +11,10 @@
 #include <fstream>
 #include <string>
 #include <thread>
+
+#include "base/File.h"
+#include "base/FileNames.h"
+#include "base/ProcessContext.h"
 
 namespace quillet {
 namespace {
@@ -25,7 +25,7 @@ using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
 class FileTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     std::string pattern = (fs::temp_directory_path() / "quillet-file-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
@@ -180,7 +180,7 @@ TEST_F(FileTest, OpenAppendCreatesOrContinues) {
 TEST_F(FileTest, CreatedFilesArePrivateToTheOwner) {
   File file(path("secret.dat"));
   ASSERT_TRUE(file.open(File::kOpenOrCreate));
-  struct stat info{};
+  struct stat info {};
   ASSERT_EQ(::stat((dir_ / "secret.dat").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
@@ -245,7 +245,7 @@ TEST_F(FileTest, ExclusiveAndShareReadModesLockOthersOut) {
   EXPECT_FALSE(other.open(File::kReadWriteShareRead));
   EXPECT_FALSE(other.open(File::kOpenOrCreate));
   EXPECT_FALSE(other.open(File::kCreate));
-  EXPECT_EQ(readRaw("data.dat"), "record");  // a refused create does not truncate
+  EXPECT_EQ(readRaw("data.dat"), "record");    // a refused create does not truncate
   EXPECT_TRUE(other.open(File::kReadShared));  // readers take no lock
   EXPECT_TRUE(other.close());
 
