@@ -47,7 +47,7 @@ constexpr int kOldTextBLength = 15;
 
 // Collects the lines of one file in order, with empty reserved lines where none are given.
 class IndexLines {
-public:
+ public:
   void set(int line, const Str& value) {
     if (static_cast<int>(lines_.size()) < line) lines_.resize(line);
     lines_[line - 1] = oneLineValue(value);
@@ -62,23 +62,27 @@ public:
     return out;
   }
 
-private:
+ private:
   std::vector<Str> lines_;
 };
 
 // Reads the lines of a file by 1-based number; values have NUL bytes replaced by blanks
 // (an index file written elsewhere could hold them, and a path must not be cut by one).
 class LineSource {
-public:
+ public:
   explicit LineSource(const std::vector<Str>& lines) : lines_(lines) {}
   int count() const { return static_cast<int>(lines_.size()); }
   Str text(int line) const { return oneLineValue(lines_[line - 1]); }
   // Strict unsigned decimal, blanks around it allowed; false for anything else.
-  bool number(int line, uint32_t& value) const { return parseNumber(lines_[line - 1], false, value); }
+  bool number(int line, uint32_t& value) const {
+    return parseNumber(lines_[line - 1], false, value);
+  }
   // As number(), with an optional minus sign (the value is stored as its 32-bit pattern).
-  bool signedNumber(int line, uint32_t& value) const { return parseNumber(lines_[line - 1], true, value); }
+  bool signedNumber(int line, uint32_t& value) const {
+    return parseNumber(lines_[line - 1], true, value);
+  }
 
-private:
+ private:
   static bool parseNumber(Str text, bool allowMinus, uint32_t& value) {
     text.trim();
     int pos = 0;
@@ -109,8 +113,9 @@ IndexStatus parseCurrentLayout(const LineSource& lines, SMTPInfo& entry) {
   uint32_t senderFlags = 0;
   if (!lines.number(kLineQueuedAt, entry.queuedAt) || !lines.number(kLineFlags, entry.flags) ||
       !lines.number(kLinePriority, priority) || !lines.number(kLineSenderFlags, senderFlags) ||
-      !lines.number(kLineExpiresAt, entry.expiresAt) || !lines.number(kLineNextTryAt, entry.nextTryAt) ||
-      !lines.number(kLineTries, entry.tries) || !lines.number(kLineLastError, entry.lastError)) {
+      !lines.number(kLineExpiresAt, entry.expiresAt) ||
+      !lines.number(kLineNextTryAt, entry.nextTryAt) || !lines.number(kLineTries, entry.tries) ||
+      !lines.number(kLineLastError, entry.lastError)) {
     return IndexStatus::Garbled;
   }
   entry.source = lines.text(kLineSource);
@@ -123,7 +128,8 @@ IndexStatus parseCurrentLayout(const LineSource& lines, SMTPInfo& entry) {
   entry.textA = lines.text(kLineTextA);
   entry.textB = lines.text(kLineTextB);
   entry.lastReply = lines.text(kLineLastReply);
-  for (int line = kLineFirstTranscript; line < kLineFirstTranscript + SMTPInfo::kMaxTranscriptLines; ++line) {
+  for (int line = kLineFirstTranscript; line < kLineFirstTranscript + SMTPInfo::kMaxTranscriptLines;
+       ++line) {
     const Str text = lines.text(line);
     if (!text.isBlank()) entry.transcript.add(text);
   }
@@ -145,10 +151,12 @@ IndexStatus parseCurrentLayout(const LineSource& lines, SMTPInfo& entry) {
 
 IndexStatus parseEarlierLayout(const LineSource& lines, SMTPInfo& entry) {
   uint32_t priority = 0;
-  if (!lines.number(kOldLinePriority, priority) || !lines.number(kOldLineQueuedAt, entry.queuedAt) ||
-      !lines.number(kOldLineExpiresAt, entry.expiresAt) || !lines.number(kOldLineNextTryAt, entry.nextTryAt) ||
-      !lines.signedNumber(kOldLineLastError, entry.lastError) || !lines.number(kOldLineTries, entry.tries) ||
-      !lines.number(kOldLineFlags, entry.flags)) {
+  if (!lines.number(kOldLinePriority, priority) ||
+      !lines.number(kOldLineQueuedAt, entry.queuedAt) ||
+      !lines.number(kOldLineExpiresAt, entry.expiresAt) ||
+      !lines.number(kOldLineNextTryAt, entry.nextTryAt) ||
+      !lines.signedNumber(kOldLineLastError, entry.lastError) ||
+      !lines.number(kOldLineTries, entry.tries) || !lines.number(kOldLineFlags, entry.flags)) {
     return IndexStatus::Garbled;
   }
   entry.sender = SMTPInfoAddress(lines.text(kOldLineSenderAddress));
@@ -160,7 +168,8 @@ IndexStatus parseEarlierLayout(const LineSource& lines, SMTPInfo& entry) {
       entry.source = identifiers;
     } else {
       const int length = identifiers.length();
-      entry.textA = length > kOldTextALength ? identifiers.mid(length - kOldTextALength) : identifiers;
+      entry.textA =
+          length > kOldTextALength ? identifiers.mid(length - kOldTextALength) : identifiers;
       entry.textB = identifiers.left(kOldTextBLength);
       entry.textB.trimRight();
     }
@@ -216,7 +225,8 @@ std::string renderIndexFile(const SMTPInfo& entry) {
   lines.set(kLineSenderAddress, entry.sender.address);
   lines.setNumber(kLinePriority, entry.priority);
   lines.setNumber(kLineSenderFlags, entry.sender.flags);
-  if (entry.sender.flags & SMTPInfoAddress::kHasEnvid) lines.set(kLineSenderEnvid, entry.sender.parameter);
+  if (entry.sender.flags & SMTPInfoAddress::kHasEnvid)
+    lines.set(kLineSenderEnvid, entry.sender.parameter);
   lines.set(kLineTextA, entry.textA);
   lines.set(kLineTextB, entry.textB);
   lines.setNumber(kLineExpiresAt, entry.expiresAt);
@@ -234,7 +244,8 @@ std::string renderIndexFile(const SMTPInfo& entry) {
     if (recipient.address.isBlank()) continue;
     lines.set(first, recipient.address);
     lines.setNumber(first + 1, recipient.flags);
-    lines.set(first + 2, (recipient.flags & SMTPInfoAddress::kHasOrcpt) ? recipient.parameter : Str());
+    lines.set(first + 2,
+              (recipient.flags & SMTPInfoAddress::kHasOrcpt) ? recipient.parameter : Str());
     lines.set(first + kIndexLinesPerRecipient - 1, Str());  // the 7 reserved lines
     first += kIndexLinesPerRecipient;
   }

@@ -34,9 +34,9 @@ enum class IndexStatus {
 // Text of a status for log lines ("too short", "message file missing", ...).
 [[nodiscard]] const char* indexStatusText(IndexStatus status);
 
-inline constexpr int kIndexFixedLines = 55;       // current layout without recipients
+inline constexpr int kIndexFixedLines = 55;  // current layout without recipients
 inline constexpr int kIndexLinesPerRecipient = 10;
-inline constexpr int kIndexMinimumLines = 13;     // both layouts: the format marker line
+inline constexpr int kIndexMinimumLines = 13;  // both layouts: the format marker line
 inline constexpr const char* kIndexFormatMarker = "1";
 
 // The value with CR, LF and NUL replaced by blanks.

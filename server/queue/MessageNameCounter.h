@@ -18,7 +18,7 @@
 namespace quillet {
 
 class MessageNameCounter {
-public:
+ public:
   static constexpr uint32_t kMaxValue = 0xFFFFF;
 
   using ClockSource = std::function<Timer()>;
@@ -37,11 +37,11 @@ public:
   // longer number only the last five digits remain.
   [[nodiscard]] static Str formatNumber(uint32_t value);
 
-private:
+ private:
   ClockSource clock_;
   std::mutex mutex_;
-  Date date_;          // guarded by mutex_: the local date of the last restart
-  uint32_t value_ = 0; // guarded by mutex_
+  Date date_;           // guarded by mutex_: the local date of the last restart
+  uint32_t value_ = 0;  // guarded by mutex_
 };
 
 }  // namespace quillet

@@ -57,13 +57,13 @@ bool makePrivateDirectory(const Str& path) {
   const Str systemName = path.oemToAnsiCopy();
   if (::mkdir(systemName.c_str(), 0700) == 0) return true;
   if (errno != EEXIST) return false;
-  struct stat info{};
+  struct stat info {};
   return ::stat(systemName.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 bool isRegularFile(const Str& path) {
   if (path.isBlank()) return false;
-  struct stat info{};
+  struct stat info {};
   return ::stat(path.oemToAnsiCopy().c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
@@ -92,7 +92,7 @@ bool listFilesWithExtension(const Str& directory, const char* extension, ArraySt
   while (const dirent* entry = ::readdir(listing.get())) {
     const std::string_view name(entry->d_name);
     if (!endsWithIgnoreCase(name, suffix)) continue;
-    struct stat info{};
+    struct stat info {};
     if (::stat((base + entry->d_name).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
     found.add(Str(name).ansiToOem());
   }
@@ -100,7 +100,8 @@ bool listFilesWithExtension(const Str& directory, const char* extension, ArraySt
   return true;
 }
 
-DurableReplace::DurableReplace(const Str& target) : target_(target), temporary_(temporaryPathFor(target)) {}
+DurableReplace::DurableReplace(const Str& target)
+    : target_(target), temporary_(temporaryPathFor(target)) {}
 
 DurableReplace::~DurableReplace() {
   if (committed_) return;

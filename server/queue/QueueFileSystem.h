@@ -38,14 +38,15 @@ namespace quillet {
 // Appends to names the base name of every regular file in directory whose name ends in "."
 // followed by extension, case ignored, in the order the system lists them. False (names
 // unchanged) when the directory cannot be read.
-[[nodiscard]] bool listFilesWithExtension(const Str& directory, const char* extension, ArrayStr& names);
+[[nodiscard]] bool listFilesWithExtension(const Str& directory, const char* extension,
+                                          ArrayStr& names);
 
 // Writes a file so that a reader finds either its old contents or the complete new ones,
 // never a part: the data goes into temporaryPathFor(target), which is flushed to disk,
 // closed and renamed over target, and the directory is flushed. Without a commit() the
 // temporary file is deleted and target stays as it was.
 class DurableReplace {
-public:
+ public:
   explicit DurableReplace(const Str& target);
   ~DurableReplace();
   DurableReplace(const DurableReplace&) = delete;
@@ -61,7 +62,7 @@ public:
   // contents, which may not survive a crash.
   [[nodiscard]] bool commit();
 
-private:
+ private:
   Str target_;
   File temporary_;
   bool committed_ = false;

@@ -56,7 +56,9 @@ Str twoDigits(int value) {
 }  // namespace
 
 QueueStore::QueueStore(const Str& programDirectory, MessageNameCounter& counter, ClockSource clock)
-    : programDirectory_(withTrailingSlash(programDirectory)), counter_(counter), clock_(std::move(clock)) {}
+    : programDirectory_(withTrailingSlash(programDirectory)),
+      counter_(counter),
+      clock_(std::move(clock)) {}
 
 Timer QueueStore::currentTime() const { return clock_ ? clock_() : now(); }
 
@@ -66,8 +68,10 @@ Str QueueStore::queueDirectory(QueueNumber queue) const {
 
 bool QueueStore::createQueueDirectories() const {
   std::lock_guard<std::mutex> lock(directoryCreationLock());
-  const bool inbound = makePrivateDirectory(programDirectory_ + queueDirectoryName(QueueNumber::Inbound));
-  const bool outbound = makePrivateDirectory(programDirectory_ + queueDirectoryName(QueueNumber::Outbound));
+  const bool inbound =
+      makePrivateDirectory(programDirectory_ + queueDirectoryName(QueueNumber::Inbound));
+  const bool outbound =
+      makePrivateDirectory(programDirectory_ + queueDirectoryName(QueueNumber::Outbound));
   return inbound && outbound;
 }
 
@@ -126,7 +130,8 @@ void QueueStore::initEntry(SMTPInfo& entry, const Str& messagePath, const SMTPIn
                            const ArraySMTPInfoAddress& recipients, uint32_t lifetimeSeconds,
                            uint32_t priority) const {
   const Timer time = currentTime();
-  entry.init(messagePath, sender, recipients, lifetimeSeconds, priority, toTimestamp(time.date, time.time));
+  entry.init(messagePath, sender, recipients, lifetimeSeconds, priority,
+             toTimestamp(time.date, time.time));
 }
 
 bool QueueStore::writeIndex(SMTPInfo& entry, QueueNumber queue) const {
@@ -138,7 +143,8 @@ bool QueueStore::writeIndex(SMTPInfo& entry, QueueNumber queue) const {
   const std::string text = renderIndexFile(entry);
   DurableReplace replacement(entry.indexFile);
   if (!replacement.begin()) return false;
-  if (replacement.file().write(text.data(), static_cast<int>(text.size())) != static_cast<int>(text.size())) {
+  if (replacement.file().write(text.data(), static_cast<int>(text.size())) !=
+      static_cast<int>(text.size())) {
     return false;
   }
   return replacement.commit();
@@ -191,7 +197,8 @@ bool QueueStore::createArchiveDirectory(const Date& date, Str& directory) const 
 bool QueueStore::archiveMessage(const SMTPInfo& entry, Str& archivePath) const {
   archivePath = Str();
   Str directory;
-  if (entry.messageFile.isBlank() || !createArchiveDirectory(currentTime().date, directory)) return false;
+  if (entry.messageFile.isBlank() || !createArchiveDirectory(currentTime().date, directory))
+    return false;
 
   const Str target = directory + baseNameOf(entry.messageFile);
   File source(entry.messageFile);

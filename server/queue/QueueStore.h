@@ -37,7 +37,7 @@ inline constexpr int kErrorCreateTempFile = 54;  // "Unable to create temp file"
 inline constexpr int kErrorWriteTempFile = 55;   // "Unable to write to temp file"
 
 class QueueStore {
-public:
+ public:
   static constexpr int64_t kMaxIndexFileBytes = 16 * 1024 * 1024;  // about 200000 recipients
   static constexpr const char* kArchiveDirectoryName = "HIST-OUT";
 
@@ -69,14 +69,16 @@ public:
   // 0 and path set; kErrorCreateTempFile when no file could be created; kErrorWriteTempFile
   // when the source could not be read or the copy not written (the new file is deleted).
   // path is cleared on failure.
-  [[nodiscard]] int copyIntoNewMessageFile(const Str& sourcePath, QueueNumber queue, Str& path) const;
+  [[nodiscard]] int copyIntoNewMessageFile(const Str& sourcePath, QueueNumber queue,
+                                           Str& path) const;
 
   // The stored path reduced to its base name, in the queue's directory.
   [[nodiscard]] Str relocate(const Str& storedPath, QueueNumber queue) const;
 
   // Sets up a new entry (SMTPInfo::init) with the current time.
   void initEntry(SMTPInfo& entry, const Str& messagePath, const SMTPInfoAddress& sender,
-                 const ArraySMTPInfoAddress& recipients, uint32_t lifetimeSeconds, uint32_t priority) const;
+                 const ArraySMTPInfoAddress& recipients, uint32_t lifetimeSeconds,
+                 uint32_t priority) const;
 
   // Derives the index path from the message path and stores it in the entry, flushes the
   // message file (which must be complete and closed) to disk, and replaces the index file
@@ -99,7 +101,7 @@ public:
   // archivePath cleared otherwise.
   [[nodiscard]] bool archiveMessage(const SMTPInfo& entry, Str& archivePath) const;
 
-private:
+ private:
   [[nodiscard]] Timer currentTime() const;
   [[nodiscard]] bool createArchiveDirectory(const Date& date, Str& directory) const;
 

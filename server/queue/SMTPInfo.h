@@ -26,7 +26,8 @@ struct SMTPInfoAddress {
   static constexpr uint32_t kReturnFull = 0x100;    // RET=FULL (sender); clear = RET=HDRS
 
   SMTPInfoAddress() = default;
-  explicit SMTPInfoAddress(const Str& addressText, uint32_t addressFlags = 0, const Str& param = Str())
+  explicit SMTPInfoAddress(const Str& addressText, uint32_t addressFlags = 0,
+                           const Str& param = Str())
       : address(addressText), parameter(param), flags(addressFlags) {}
 
   Str address;    // without angle brackets; empty for the null reverse-path
@@ -46,21 +47,21 @@ struct SMTPInfo {
   static constexpr uint32_t kNotificationPriority = 5;
   static constexpr int kMaxTranscriptLines = 10;
 
-  Str messageFile;       // full path of the message file (…/MSG-IN/MSGxxxxx.TXT)
-  Str indexFile;         // full path of the index file (same base name, INX or ONX)
+  Str messageFile;  // full path of the message file (…/MSG-IN/MSGxxxxx.TXT)
+  Str indexFile;    // full path of the index file (same base name, INX or ONX)
   uint32_t queuedAt = 0;
-  uint32_t flags = 0;    // kFromMailboxOrPickup; other bits are kept unchanged
-  Str source;            // POP3 user name of the mailbox, or "Pickup"
+  uint32_t flags = 0;  // kFromMailboxOrPickup; other bits are kept unchanged
+  Str source;          // POP3 user name of the mailbox, or "Pickup"
   SMTPInfoAddress sender;
   uint32_t priority = kDefaultPriority;  // 1 (highest) .. 5 (lowest)
-  Str textA;             // kept and restored unchanged
-  Str textB;             // kept and restored unchanged
+  Str textA;                             // kept and restored unchanged
+  Str textB;                             // kept and restored unchanged
   uint32_t expiresAt = 0;
   uint32_t nextTryAt = 0;
   uint32_t tries = 0;
   uint32_t lastError = 0;
   Str lastReply;
-  ArrayStr transcript;   // up to kMaxTranscriptLines lines of the last failed session
+  ArrayStr transcript;  // up to kMaxTranscriptLines lines of the last failed session
   ArraySMTPInfoAddress recipients;
   uint32_t queueId = 0;  // run time only, not stored
   uint32_t running = 0;  // run time only, not stored

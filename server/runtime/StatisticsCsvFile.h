@@ -14,7 +14,7 @@
 namespace quillet {
 
 class CSVFile {
-public:
+ public:
   static constexpr char kSeparator = ',';
 
   // A writer for path; oem = write text unchanged, otherwise convert it from OEM to ANSI;
@@ -35,7 +35,7 @@ public:
   // The value as it is written (see the top of this file).
   [[nodiscard]] static Str cleanValue(const Str& value);
 
-private:
+ private:
   [[nodiscard]] Str encoded(const Str& line) const;
 
   Str path_;

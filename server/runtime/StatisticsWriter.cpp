@@ -36,8 +36,9 @@ Str StatisticsWriter::pathFor(const Date& date) const {
   return directory + "SM" + formatDate(date, kDateCompact).mid(2) + ".CSV";
 }
 
-bool StatisticsWriter::write(const Str& direction, const Str& sender, const ArraySMTPInfoAddress& recipients,
-                             uint64_t size, const Str& archivePath) {
+bool StatisticsWriter::write(const Str& direction, const Str& sender,
+                             const ArraySMTPInfoAddress& recipients, uint64_t size,
+                             const Str& archivePath) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!options_.writeStatisticFile) return true;
 

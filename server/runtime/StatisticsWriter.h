@@ -29,7 +29,7 @@ struct StatisticsOptions {
 };
 
 class StatisticsWriter {
-public:
+ public:
   // The Type of a message queued for outbound delivery.
   static constexpr const char* kDirectionOutbound = "O";
 
@@ -45,10 +45,11 @@ public:
   // Writes one row per recipient (date and time taken once for the message). archivePath
   // empty = not archived, no File column. True when every row was written or statistics
   // are off; false at the first row that could not be written. Thread-safe.
-  [[nodiscard]] bool write(const Str& direction, const Str& sender, const ArraySMTPInfoAddress& recipients,
-                           uint64_t size, const Str& archivePath);
+  [[nodiscard]] bool write(const Str& direction, const Str& sender,
+                           const ArraySMTPInfoAddress& recipients, uint64_t size,
+                           const Str& archivePath);
 
-private:
+ private:
   StatisticsOptions options_;
   ClockSource clock_;
   std::mutex mutex_;  // the statistics lock: one message's rows at a time

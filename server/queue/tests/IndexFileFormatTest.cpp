@@ -1,10 +1,10 @@
 // Index file rendering (golden bytes) and parsing of both layouts.
-#include "server/queue/IndexFileFormat.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "server/queue/IndexFileFormat.h"
 
 namespace quillet {
 namespace {
@@ -46,12 +46,14 @@ SMTPInfo sampleEntry() {
   entry.lastReply = "451 try later";
   entry.transcript.add("MAIL FROM:<boss@example.com>");
   entry.transcript.add("451 try later");
-  entry.recipients.add(SMTPInfoAddress("anna@office.local", 0x04 | 0x20, "rfc822;anna@example.com"));
+  entry.recipients.add(
+      SMTPInfoAddress("anna@office.local", 0x04 | 0x20, "rfc822;anna@example.com"));
   entry.recipients.add(SMTPInfoAddress("bob@office.local", 0x10, "ignored without 0x04"));
   return entry;
 }
 
 TEST(IndexFileFormat, RendersCurrentLayoutByteExact) {
+  // clang-format off
   std::vector<std::string> expected = {
       "/srv/q/MSG-OUT/MSG0a3f2.ONX", "/srv/q/MSG-OUT/MSG0a3f2.TXT", "1000", "520",
       "", "", "", "", "", "", "", "",                     // 5-12
@@ -64,6 +66,7 @@ TEST(IndexFileFormat, RendersCurrentLayoutByteExact) {
       "MAIL FROM:<boss@example.com>", "451 try later", "", "", "", "", "", "", "", "",  // 46-55
       "anna@office.local", "36", "rfc822;anna@example.com", "", "", "", "", "", "", "",
       "bob@office.local", "16", "", "", "", "", "", "", "", ""};
+  // clang-format on
   ASSERT_EQ(expected.size(), 75u);
   EXPECT_EQ(renderIndexFile(sampleEntry()), joinLines(expected));
 }
@@ -155,7 +158,8 @@ TEST(IndexFileFormat, TakesRecipientGroupsOnlyWhenTheirFirstThreeLinesExist) {
     EXPECT_EQ(entry.recipients.count(), c.recipients) << "lines: " << 55 + c.extra.size();
   }
   SMTPInfo entry;
-  ASSERT_EQ(parseIndexLines(currentLayout("3", {"a@b", "4", "rfc822;o@p"}), entry), IndexStatus::Loaded);
+  ASSERT_EQ(parseIndexLines(currentLayout("3", {"a@b", "4", "rfc822;o@p"}), entry),
+            IndexStatus::Loaded);
   EXPECT_EQ(entry.recipients[1].parameter, "rfc822;o@p");
 }
 
@@ -197,7 +201,8 @@ TEST(IndexFileFormat, RejectsShortIncompleteAndGarbledFilesWithoutTouchingTheEnt
   for (const auto& g : garbled) {
     std::vector<Str> lines = currentLayout("3", {"a@b", "0", ""});
     lines[g.line - 1] = g.text;
-    EXPECT_EQ(parseIndexLines(lines, entry), IndexStatus::Garbled) << "line " << g.line << ": " << g.text;
+    EXPECT_EQ(parseIndexLines(lines, entry), IndexStatus::Garbled)
+        << "line " << g.line << ": " << g.text;
   }
   EXPECT_EQ(entry.source, "unchanged");
   EXPECT_EQ(entry.recipients.count(), 0);
@@ -205,8 +210,22 @@ TEST(IndexFileFormat, RejectsShortIncompleteAndGarbledFilesWithoutTouchingTheEnt
 
 // An earlier-layout file: 13 fixed lines and recipients from line 14.
 std::vector<Str> earlierLayout(const char* flags, const char* line10) {
-  return {"C:\\Q\\MSG-OUT\\MSG00002.ONX", "C:\\Q\\MSG-OUT\\MSG00002.TXT", "from@x", "6", "100", "200",
-          "150", "", "-5", line10, "4", flags, "", "r1@x", "", "r2@y"};
+  return {"C:\\Q\\MSG-OUT\\MSG00002.ONX",
+          "C:\\Q\\MSG-OUT\\MSG00002.TXT",
+          "from@x",
+          "6",
+          "100",
+          "200",
+          "150",
+          "",
+          "-5",
+          line10,
+          "4",
+          flags,
+          "",
+          "r1@x",
+          "",
+          "r2@y"};
 }
 
 TEST(IndexFileFormat, ReadsTheEarlierLayout) {
@@ -230,7 +249,8 @@ TEST(IndexFileFormat, ReadsTheEarlierLayout) {
 TEST(IndexFileFormat, SplitsEarlierIdentifierLineIntoTextAAndB) {
   SMTPInfo entry;
   // Characters 1-15 (with trailing blanks), one filler, 17-32.
-  ASSERT_EQ(parseIndexLines(earlierLayout("0", "ident-B        |0123456789abcdef"), entry), IndexStatus::Loaded);
+  ASSERT_EQ(parseIndexLines(earlierLayout("0", "ident-B        |0123456789abcdef"), entry),
+            IndexStatus::Loaded);
   EXPECT_EQ(entry.textB, "ident-B");
   EXPECT_EQ(entry.textA, "0123456789abcdef");
   EXPECT_EQ(entry.source, "");

@@ -1,7 +1,7 @@
 // The daily message name counter: restart, sequence, wrap and formatting.
-#include "server/queue/MessageNameCounter.h"
-
 #include <gtest/gtest.h>
+
+#include "server/queue/MessageNameCounter.h"
 
 namespace quillet {
 namespace {

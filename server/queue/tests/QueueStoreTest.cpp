@@ -1,20 +1,19 @@
 // The queue store on a real (temporary) program directory.
-#include "server/queue/QueueStore.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <set>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "server/queue/QueueFileSystem.h"
+#include "server/queue/QueueStore.h"
 
 namespace quillet {
 namespace {
@@ -41,18 +40,19 @@ void writeBytes(const fs::path& path, const std::string& bytes) {
 }
 
 unsigned modeOf(const fs::path& path) {
-  struct stat info{};
+  struct stat info {};
   EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
   return info.st_mode & 07777;
 }
 
 class QueueStoreTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     char pattern[] = "/tmp/queue-store-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     root_ = pattern;
-    store_ = std::make_unique<QueueStore>(Str(root_.string()), counter_, [] { return fixedTime(); });
+    store_ =
+        std::make_unique<QueueStore>(Str(root_.string()), counter_, [] { return fixedTime(); });
     ASSERT_TRUE(store().createQueueDirectories());
   }
   void TearDown() override { fs::remove_all(root_); }
@@ -67,7 +67,8 @@ protected:
     std::unique_ptr<File> file = store().createMessageFile(queue, path);
     EXPECT_NE(file, nullptr);
     if (!file) return path;
-    EXPECT_EQ(file->write(body.data(), static_cast<int>(body.size())), static_cast<int>(body.size()));
+    EXPECT_EQ(file->write(body.data(), static_cast<int>(body.size())),
+              static_cast<int>(body.size()));
     EXPECT_TRUE(file->close());
     return path;
   }
@@ -76,8 +77,8 @@ protected:
     SMTPInfo entry;
     ArraySMTPInfoAddress recipients;
     recipients.add(SMTPInfoAddress("anna@office.local"));
-    store().initEntry(entry, newMessage(queue, "Subject: hi\r\n\r\nbody\r\n"), SMTPInfoAddress("from@example.com"),
-                     recipients, 259200, 2);
+    store().initEntry(entry, newMessage(queue, "Subject: hi\r\n\r\nbody\r\n"),
+                      SMTPInfoAddress("from@example.com"), recipients, 259200, 2);
     return entry;
   }
 
@@ -118,7 +119,8 @@ TEST_F(QueueStoreTest, ConcurrentCreatorsNeverShareAName) {
     threads.emplace_back([this, t, &created] {
       for (int i = 0; i < kFilesEach; ++i) {
         Str path;
-        if (store().createMessageFile(QueueNumber::Outbound, path)) created[t].push_back(path.toStd());
+        if (store().createMessageFile(QueueNumber::Outbound, path))
+          created[t].push_back(path.toStd());
       }
     });
   }
@@ -126,7 +128,8 @@ TEST_F(QueueStoreTest, ConcurrentCreatorsNeverShareAName) {
   std::set<std::string> names;
   for (const auto& list : created) names.insert(list.begin(), list.end());
   EXPECT_EQ(names.size(), static_cast<size_t>(kThreads * kFilesEach));
-  EXPECT_EQ(std::distance(fs::directory_iterator(outDir()), fs::directory_iterator()), kThreads * kFilesEach);
+  EXPECT_EQ(std::distance(fs::directory_iterator(outDir()), fs::directory_iterator()),
+            kThreads * kFilesEach);
 }
 
 TEST_F(QueueStoreTest, MessageCreationFailsAtOnceWithoutADirectory) {
@@ -140,22 +143,26 @@ TEST_F(QueueStoreTest, CopiesMessagesByteForByte) {
   body += std::string(200000, 'x');
   writeBytes(root_ / "pickup.eml", body);
   Str path;
-  ASSERT_EQ(store().copyIntoNewMessageFile(Str((root_ / "pickup.eml").string()), QueueNumber::Inbound, path), 0);
+  ASSERT_EQ(store().copyIntoNewMessageFile(Str((root_ / "pickup.eml").string()),
+                                           QueueNumber::Inbound, path),
+            0);
   EXPECT_EQ(readBytes(path.toStd()), body);
   EXPECT_EQ(modeOf(path.toStd()), 0600u);
 }
 
 TEST_F(QueueStoreTest, FailedCopiesLeaveNoFileAndReportTheirCode) {
   Str path;
-  EXPECT_EQ(store().copyIntoNewMessageFile(Str((root_ / "absent").string()), QueueNumber::Inbound, path),
-            kErrorWriteTempFile);
+  EXPECT_EQ(
+      store().copyIntoNewMessageFile(Str((root_ / "absent").string()), QueueNumber::Inbound, path),
+      kErrorWriteTempFile);
   EXPECT_TRUE(path.empty());
   EXPECT_TRUE(fs::is_empty(inDir()));
 
   writeBytes(root_ / "source", "x");
   fs::remove(outDir());
-  EXPECT_EQ(store().copyIntoNewMessageFile(Str((root_ / "source").string()), QueueNumber::Outbound, path),
-            kErrorCreateTempFile);
+  EXPECT_EQ(
+      store().copyIntoNewMessageFile(Str((root_ / "source").string()), QueueNumber::Outbound, path),
+      kErrorCreateTempFile);
   EXPECT_TRUE(path.empty());
 }
 
@@ -230,16 +237,18 @@ TEST_F(QueueStoreTest, RelocatesStoredPathsWithEitherSeparator) {
     EXPECT_EQ(entry.messageFile.toStd(), (outDir() / (std::string(name) + ".TXT")).string());
     EXPECT_EQ(entry.indexFile.toStd(), (outDir() / (std::string(name) + ".ONX")).string());
   }
-  EXPECT_EQ(store().relocate("D:\\a/b\\MSG1.TXT", QueueNumber::Inbound).toStd(), (inDir() / "MSG1.TXT").string());
-  EXPECT_EQ(store().relocate("C:MSG2.TXT", QueueNumber::Inbound).toStd(), (inDir() / "MSG2.TXT").string());
+  EXPECT_EQ(store().relocate("D:\\a/b\\MSG1.TXT", QueueNumber::Inbound).toStd(),
+            (inDir() / "MSG1.TXT").string());
+  EXPECT_EQ(store().relocate("C:MSG2.TXT", QueueNumber::Inbound).toStd(),
+            (inDir() / "MSG2.TXT").string());
 }
 
 TEST_F(QueueStoreTest, SkipsBadIndexFilesAndLeavesThemInPlace) {
   writeBytes(inDir() / "MSG00001.TXT", "message");
   std::string complete;
   for (int line = 1; line <= 55; ++line) {
-    const bool number = line == 3 || line == 4 || line == 22 || line == 23 || line == 31 || line == 32 ||
-                        line == 34 || line == 35;
+    const bool number = line == 3 || line == 4 || line == 22 || line == 23 || line == 31 ||
+                        line == 32 || line == 34 || line == 35;
     complete += line == 2 ? "MSG00001.TXT" : line == 13 ? "1" : number ? "0" : "";
     complete += "\r\n";
   }
@@ -251,21 +260,27 @@ TEST_F(QueueStoreTest, SkipsBadIndexFilesAndLeavesThemInPlace) {
       {"SHORT.INX", "a\r\nb\r\nc\r\n", IndexStatus::TooShort},
       {"CUT.INX", complete.substr(0, complete.size() / 3), IndexStatus::Incomplete},
       {"NOISE.INX", std::string(100, '\n') + "\x01\x02", IndexStatus::Garbled},
-      {"WORDS.INX", [&] {
+      {"WORDS.INX",
+       [&] {
          std::string s = complete;
          s.replace(s.find("TXT\r\n0\r\n"), 8, "TXT\r\nten\r\n");  // queued at
          return s;
-       }(), IndexStatus::Garbled},
-      {"ORPHAN.INX", [&] {
+       }(),
+       IndexStatus::Garbled},
+      {"ORPHAN.INX",
+       [&] {
          std::string s = complete;
          s.replace(s.find("MSG00001.TXT"), 12, "MSG0dead.TXT");
          return s;
-       }(), IndexStatus::MessageMissing},
-      {"DIRNAME.INX", [&] {
+       }(),
+       IndexStatus::MessageMissing},
+      {"DIRNAME.INX",
+       [&] {
          std::string s = complete;
          s.replace(s.find("MSG00001.TXT"), 12, "..");
          return s;
-       }(), IndexStatus::MessageMissing},
+       }(),
+       IndexStatus::MessageMissing},
   };
   for (const auto& c : cases) {
     writeBytes(inDir() / c.name, c.bytes);
@@ -289,7 +304,8 @@ TEST_F(QueueStoreTest, SkipsBadIndexFilesAndLeavesThemInPlace) {
 }
 
 TEST_F(QueueStoreTest, ListsIndexFilesIgnoringCase) {
-  for (const char* name : {"MSG00001.INX", "msg00002.inx", "MSG00003.TXT", "MSG00004.INX.tmp", "XINX"}) {
+  for (const char* name :
+       {"MSG00001.INX", "msg00002.inx", "MSG00003.TXT", "MSG00004.INX.tmp", "XINX"}) {
     writeBytes(inDir() / name, "");
   }
   fs::create_directory(inDir() / "FOLDER.INX");
@@ -338,7 +354,8 @@ TEST_F(QueueStoreTest, ArchivesIntoTheDatedHistoryDirectory) {
   SMTPInfo entry = queuedEntry(QueueNumber::Inbound);
   Str archivePath;
   ASSERT_TRUE(store().archiveMessage(entry, archivePath));
-  const fs::path expected = root_ / "HIST-OUT" / "2026" / "03" / "07" / baseNameOf(entry.messageFile).toStd();
+  const fs::path expected =
+      root_ / "HIST-OUT" / "2026" / "03" / "07" / baseNameOf(entry.messageFile).toStd();
   EXPECT_EQ(archivePath.toStd(), expected.string());
   EXPECT_EQ(readBytes(expected), readBytes(entry.messageFile.toStd()));
   EXPECT_EQ(modeOf(expected), 0600u);

@@ -1,6 +1,4 @@
 // The daily statistic files: golden lines, header rule, value cleaning, code page, days.
-#include "server/runtime/StatisticsWriter.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,6 +8,7 @@
 #include <string>
 
 #include "server/runtime/StatisticsCsvFile.h"
+#include "server/runtime/StatisticsWriter.h"
 
 namespace quillet {
 namespace {
@@ -30,7 +29,7 @@ ArraySMTPInfoAddress addresses(std::initializer_list<const char*> list) {
 }
 
 class StatisticsWriterTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     char pattern[] = "/tmp/statistics-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
@@ -42,7 +41,9 @@ protected:
   }
   void TearDown() override { fs::remove_all(root_); }
 
-  StatisticsWriter makeWriter() { return StatisticsWriter(options_, [this] { return clock_; }); }
+  StatisticsWriter makeWriter() {
+    return StatisticsWriter(options_, [this] { return clock_; });
+  }
 
   fs::path root_;
   StatisticsOptions options_;
@@ -51,8 +52,9 @@ protected:
 
 TEST_F(StatisticsWriterTest, WritesOneRowPerRecipientAfterTheHeaderOfANewFile) {
   StatisticsWriter writer = makeWriter();
-  ASSERT_TRUE(writer.write(StatisticsWriter::kDirectionOutbound, "boss@example.com",
-                           addresses({"anna@office.local", "bob@office.local", "carl@office.local"}), 4711, ""));
+  ASSERT_TRUE(writer.write(
+      StatisticsWriter::kDirectionOutbound, "boss@example.com",
+      addresses({"anna@office.local", "bob@office.local", "carl@office.local"}), 4711, ""));
   EXPECT_EQ(readBytes(root_ / "SM261207.CSV"),
             "\"Date\",\"Time\",\"Type\",\"From\",\"To\",\"Bytes\"\r\n"
             "2026-12-07,23:59:58,O,boss@example.com,anna@office.local,4711\r\n"
@@ -63,7 +65,8 @@ TEST_F(StatisticsWriterTest, WritesOneRowPerRecipientAfterTheHeaderOfANewFile) {
 TEST_F(StatisticsWriterTest, HeaderFollowsTheFirstMessageOfTheDayOnly) {
   StatisticsWriter writer = makeWriter();
   ASSERT_TRUE(writer.write("O", "a@x", addresses({"b@y"}), 10, ""));
-  ASSERT_TRUE(writer.write("O", "c@x", addresses({"d@y"}), 20, "/q/HIST-OUT/2026/12/07/MSG0a3f2.TXT"));
+  ASSERT_TRUE(
+      writer.write("O", "c@x", addresses({"d@y"}), 20, "/q/HIST-OUT/2026/12/07/MSG0a3f2.TXT"));
   EXPECT_EQ(readBytes(root_ / "SM261207.CSV"),
             "\"Date\",\"Time\",\"Type\",\"From\",\"To\",\"Bytes\"\r\n"
             "2026-12-07,23:59:58,O,a@x,b@y,10\r\n"
@@ -108,7 +111,8 @@ TEST_F(StatisticsWriterTest, WritesOemTextUnchangedOrConvertedToAnsi) {
   clock_.date = Date{2026, 12, 0, 9};
   ASSERT_TRUE(makeWriter().write("O", sender, addresses({"b@y"}), 1, ""));
   EXPECT_NE(readBytes(root_ / "SM261207.CSV").find("M\x81ller@example.com"), std::string::npos);
-  EXPECT_EQ(readBytes(root_ / "SM261209.CSV"), "2026-12-09,23:59:58,O,M\xC3\xBCller@example.com,b@y,1\r\n");
+  EXPECT_EQ(readBytes(root_ / "SM261209.CSV"),
+            "2026-12-09,23:59:58,O,M\xC3\xBCller@example.com,b@y,1\r\n");
 }
 
 TEST(CSVFile, CleansValuesInsteadOfQuotingThem) {
