@@ -122,10 +122,14 @@ MimeWalker::Stop MimeWalker::entity(const EntityHeaders& headers, int depth, boo
 }
 
 MimeWalker::Stop MimeWalker::embeddedMessage(int depth) {
-  HeaderBlock block(kPartHeaderLines, kPartHeaderBytes);
-  Kind kind = readHeaders(block);
-  if (kind != Kind::Data) return stopOf(kind);
-  return entity(readEntityHeaders(block.lines()), depth + 1, false);
+  EntityHeaders headers;
+  {
+    HeaderBlock block(kPartHeaderLines, kPartHeaderBytes);
+    Kind kind = readHeaders(block);
+    if (kind != Kind::Data) return stopOf(kind);
+    headers = readEntityHeaders(block.lines());
+  }
+  return entity(headers, depth + 1, false);
 }
 
 MimeWalker::Stop MimeWalker::multipart(const EntityHeaders& headers, int depth) {
@@ -138,10 +142,15 @@ MimeWalker::Stop MimeWalker::multipart(const EntityHeaders& headers, int depth) 
   while ((kind = next(line)) == Kind::Data) {
   }  // the preamble
   while (kind == Kind::Delimiter && !failed()) {
-    HeaderBlock block(kPartHeaderLines, kPartHeaderBytes);
-    kind = readHeaders(block);
-    if (kind != Kind::Data) continue;  // a part without body
-    switch (entity(readEntityHeaders(block.lines()), depth + 1, textOnly)) {
+    EntityHeaders partHeaders;
+    {
+      // Only the MIME fields are kept while the part is walked, not its whole header.
+      HeaderBlock block(kPartHeaderLines, kPartHeaderBytes);
+      kind = readHeaders(block);
+      if (kind != Kind::Data) continue;  // a part without body
+      partHeaders = readEntityHeaders(block.lines());
+    }
+    switch (entity(partHeaders, depth + 1, textOnly)) {
       case Stop::Delimiter:
         kind = Kind::Delimiter;
         break;

@@ -13,9 +13,11 @@
 // multipart inside an inner part is content of that part.
 //
 // Limits: entities nest at most kMaxDepth levels (deeper ones are read past and skipped),
-// which also bounds the recursion and the boundary stack; each entity keeps only its three
-// MIME field values (see MimeHeaders.h); part header blocks keep at most kPartHeaderLines
-// lines and kPartHeaderBytes bytes. Content is streamed to files through fixed buffers.
+// which also bounds the recursion and the boundary stack; while an entity is walked only
+// its three MIME field values (at most 4 KiB each, see MimeHeaders.h) and its boundary are
+// kept, so the deepest nesting holds a few MiB at most; a part header block keeps at most
+// kPartHeaderLines lines and kPartHeaderBytes bytes while it is read. Content is streamed
+// to files through fixed buffers.
 #pragma once
 
 #include <string>
