@@ -3,9 +3,11 @@
 // code-page conversion of names and last-write times.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <chrono>
+#include <csignal>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -156,6 +158,46 @@ TEST_F(FileTest, BufferedWritesAreVisibleToReadsOfTheSameFile) {
   EXPECT_TRUE(file.sync());
   ASSERT_TRUE(file.close());
   EXPECT_EQ(readRaw("t.txt").size(), 100009u);
+}
+
+// A process file-size limit makes the disk refuse bytes, as a full disk would.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    ::getrlimit(RLIMIT_FSIZE, &previous_);
+    rlimit limited = previous_;
+    limited.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &previous_);
+    std::signal(SIGXFSZ, previousHandler_);
+  }
+
+ private:
+  rlimit previous_{};
+  void (*previousHandler_)(int) = nullptr;
+};
+
+TEST_F(FileTest, LostWritesAreReportedNotSwallowed) {
+  const std::string block(3000, 'w');
+  {
+    FileSizeLimit limit(1000);
+    File buffered(path("buffered.txt"));
+    ASSERT_TRUE(buffered.open(File::kCreate));
+    EXPECT_EQ(buffered.write(block.data(), 3000), 3000);  // only buffered so far
+    EXPECT_FALSE(buffered.sync());
+    EXPECT_FALSE(buffered.close());  // the pending bytes did not all reach the file
+    EXPECT_TRUE(buffered.flushEachWrite());
+
+    File flushed(path("flushed.txt"));
+    ASSERT_TRUE(flushed.open(File::kOpenOrCreate));
+    flushed.setFlushEachWrite(true);
+    EXPECT_EQ(flushed.write(block.data(), 3000), 1000);
+    EXPECT_FALSE(flushed.writeLine(Str("more")));
+  }
+  EXPECT_EQ(readRaw("buffered.txt").size(), 1000u);
 }
 
 TEST_F(FileTest, OpenAppendCreatesOrContinues) {
