@@ -28,10 +28,7 @@ WSClient::WSClient() = default;
 
 WSClient::~WSClient() { close(kCloseLingerMs); }
 
-int WSClient::startWinsock() {
-  winsockStarted_ = true;
-  return 0;
-}
+int WSClient::startWinsock() { return 0; }
 
 int WSClient::open() {
   readBuffer_.clear();

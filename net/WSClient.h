@@ -61,7 +61,7 @@ public:
   WSClient& operator=(const WSClient&) = delete;
 
   // --- life cycle ---
-  // Kept for the callers' start-up sequence; there is nothing to start on Linux. Always 0.
+  // Kept for the callers' start-up sequence: sockets need no start-up on Linux. Always 0.
   int startWinsock();
   // Creates a TCP socket (IPv4; connect() makes one of the target's family as needed) in
   // non-blocking mode: 0, the WinSock code, or -1 when the mode switch failed.
@@ -173,7 +173,6 @@ private:
   ArrayTmpl<WSInfoIP> hostAddresses_;
   ArrayTmpl<WSInfoIP> peerNames_;
   ArrayTmpl<WSInfoIP> localAddresses_;
-  bool winsockStarted_ = false;
   SocksSettings socks_;
   TlsSettings tlsSettings_;
   Str tlsHost_;  // the host the certificate must name

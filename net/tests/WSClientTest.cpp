@@ -211,6 +211,22 @@ TEST(WSClientConnect, ConnectsOverIPv6LoopbackAndRecordsTheAddress) {
   EXPECT_STREQ(client.hostAddresses()[1].name.c_str(), "::1");
 }
 
+TEST(WSClientConnect, LooksUpThePeerNameOnlyWhenAsked) {
+  ScriptedPeer first([](int) {});
+  ScriptedPeer second([](int) {});
+  WSClient client;
+  ASSERT_EQ(client.open(), 0);
+  ASSERT_EQ(client.connect("127.0.0.1", first.port(), 5000, 0), 0);
+  EXPECT_EQ(client.peerNames().count(), 0);
+  client.close(0);
+  ASSERT_EQ(client.open(), 0);
+  ASSERT_EQ(client.connect("127.0.0.1", second.port(), 5000, wsopt::kPeerName), 0);
+  ASSERT_EQ(client.peerNames().count(), 1);
+  EXPECT_STREQ(client.peerNames()[1].ip.c_str(), "127.0.0.1");
+  EXPECT_FALSE(client.peerNames()[1].name.isBlank());
+  EXPECT_EQ(client.hostAddresses().count(), 2);
+}
+
 TEST(WSClientConnect, AcceptsBracketedIPv6Literal) {
   ScriptedPeer peer([](int fd) { ScriptedPeer::send(fd, "+OK\r\n"); }, AF_INET6);
   WSClient client;
