@@ -59,25 +59,22 @@ int WSClient::resolve(const Str& name, Str& address) {
 
 void WSClient::trace(TraceDirection direction, const Str& line, uint32_t options) const {
   if ((options & wsopt::kTrace) == 0) return;
-  const std::string text = formatTraceLine(id_, direction, line,
-                                           (options & wsopt::kTraceWithoutId) != 0,
-                                           (options & wsopt::kHidePassword) != 0);
-  if (traceSink_) {
-    traceSink_(text);
-  } else {
-    ProcessContext::instance().writeMessage(text);
-  }
+  emitTrace(formatTraceLine(id_, direction, line, (options & wsopt::kTraceWithoutId) != 0,
+                            (options & wsopt::kHidePassword) != 0));
 }
 
 void WSClient::traceNote(const Str& text, uint32_t options) const {
   if ((options & wsopt::kTrace) == 0) return;
   std::string line;
   if ((options & wsopt::kTraceWithoutId) == 0) line = std::to_string(id_) + ": ";
-  line += text.toStd();
+  emitTrace(line + text.toStd());
+}
+
+void WSClient::emitTrace(const std::string& text) const {
   if (traceSink_) {
-    traceSink_(line);
+    traceSink_(text);
   } else {
-    ProcessContext::instance().writeMessage(line);
+    ProcessContext::instance().writeMessage(text);
   }
 }
 

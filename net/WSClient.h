@@ -153,6 +153,7 @@ public:
   void traceNote(const Str& text, uint32_t options) const;
 
 private:
+  void emitTrace(const std::string& text) const;
   [[nodiscard]] int connectDirect(const Str& host, int port, int timeoutMs);
   [[nodiscard]] int connectAddress(const NetAddress& address, int timeoutMs);
   [[nodiscard]] int runTlsHandshake(int timeoutMs);
