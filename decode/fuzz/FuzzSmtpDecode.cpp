@@ -18,12 +18,14 @@ using namespace quillet;
 
 namespace {
 
+// The private directory of this fuzzing process, removed (empty) when the process ends.
+// Kept in a plain array so the exit handler never sees a destroyed object.
 const std::string& tempDirectory() {
+  static char pattern[] = "/tmp/quillet-fuzz-XXXXXX";
   static const std::string path = [] {
-    char pattern[] = "/tmp/quillet-fuzz-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    if (made == nullptr) abort();
-    return std::string(made);
+    if (mkdtemp(pattern) == nullptr) abort();
+    atexit([] { rmdir(pattern); });
+    return std::string(pattern);
   }();
   return path;
 }
