@@ -1,0 +1,195 @@
+// Message output: golden log and screen lines, the dated and current logs across days,
+// the purge, logging off, the log directory choice and an unwritable log directory.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "server/runtime/MessageLines.h"
+#include "server/runtime/MessageOutput.h"
+#include "server/runtime/RunState.h"
+
+namespace quillet {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void writeBytes(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+Timer at(int year, int month, int day, int hour, int minute, int second) {
+  Timer moment;
+  moment.date = Date{static_cast<uint16_t>(year), static_cast<uint16_t>(month), 0,
+                     static_cast<uint16_t>(day)};
+  moment.time = Time{static_cast<uint16_t>(hour), static_cast<uint16_t>(minute),
+                     static_cast<uint16_t>(second), 0};
+  return moment;
+}
+
+TEST(MessageLinesTest, RenderingsAreExact) {
+  const Timer moment = at(2026, 12, 7, 9, 5, 3);
+  EXPECT_EQ(renderLogLine(moment, "Quillet v3.19 started", true).toStd(),
+            "26-12-07 09:05:03 Quillet v3.19 started");
+  EXPECT_EQ(renderLogLine(moment, "running on 10.0.0.1", false).toStd(),
+            "                  running on 10.0.0.1");
+  EXPECT_EQ(renderScreenLine(moment, "Quillet v3.19 started", true).toStd(),
+            "09:05 Quillet v3.19 started");
+  EXPECT_EQ(renderScreenLine(moment, "Quillet resumes", false).toStd(), "      Quillet resumes");
+  EXPECT_EQ(renderLogLine(moment, "", false).toStd(), std::string(18, ' '));
+  EXPECT_EQ(renderLogLine(moment, "a\r\nb\nc", true).toStd(), "26-12-07 09:05:03 a  b c");
+  EXPECT_EQ(renderScreenLine(moment, "a\rb", false).toStd(), "      a b");
+
+  EXPECT_EQ(threadMessageText(3, "Connecting").toStd(), "0003: Connecting");
+  EXPECT_EQ(threadMessageText(0, "Mailing log").toStd(), "0000: Mailing log");
+  EXPECT_EQ(threadMessageText(12345, "x").toStd(), "12345: x");
+}
+
+TEST(RunStateTest, RequestSetTwiceIsConsumedOnce) {
+  RunRequests requests;
+  requests.outboundRun.set();
+  requests.outboundRun.set();
+  EXPECT_TRUE(requests.outboundRun.consume());
+  EXPECT_FALSE(requests.outboundRun.consume());
+  EXPECT_FALSE(requests.inboundRun.isSet());
+}
+
+class MessageOutputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/message-output-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    root_ = pattern;
+    options_.programDirectory = Str((root_.string() + "/").c_str());
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  MessageOutput makeOutput() {
+    return MessageOutput(
+        options_, [this] { return clock_; },
+        [this](const std::string& line) { plainLines_.push_back(line); });
+  }
+
+  fs::path root_;
+  LogOptions options_;
+  Timer clock_ = at(2026, 12, 7, 23, 59, 58);
+  std::vector<std::string> plainLines_;
+};
+
+TEST_F(MessageOutputTest, NewDayCreatesDatedLogEmptiesCurrentAndPurges) {
+  options_.purgeDays = 7;
+  writeBytes(root_ / "STRANDEL.LOG", "yesterday's lines\r\n");
+  // Dated logs 6, 7, 8 and 20 days before 2026-12-08 (gaps under 31 days), and one 60 days
+  // before (behind a gap of 40 days without logs, so the purge never reaches it).
+  for (const char* name : {"STRANDEL261202.LOG", "STRANDEL261201.LOG", "STRANDEL261130.LOG",
+                           "STRANDEL261118.LOG", "STRANDEL261009.LOG"}) {
+    writeBytes(root_ / name, "old\r\n");
+  }
+  writeBytes(root_ / "STRANDEL261207.LOG", "26-12-07 23:00:00 earlier\r\n");
+  MessageOutput output = makeOutput();
+
+  output.write("last of the day", true);
+  EXPECT_EQ(readBytes(root_ / "STRANDEL261207.LOG"),
+            "26-12-07 23:00:00 earlier\r\n26-12-07 23:59:58 last of the day\r\n");
+  EXPECT_EQ(readBytes(root_ / "STRANDEL.LOG"),
+            "yesterday's lines\r\n26-12-07 23:59:58 last of the day\r\n");
+  EXPECT_TRUE(fs::exists(root_ / "STRANDEL261130.LOG")) << "no purge within a day";
+
+  clock_ = at(2026, 12, 8, 0, 0, 1);
+  output.write("first after midnight", true);
+  output.write("details", false);
+  const std::string expected =
+      "26-12-08 00:00:01 first after midnight\r\n                  details\r\n";
+  EXPECT_EQ(readBytes(root_ / "STRANDEL261208.LOG"), expected);
+  EXPECT_EQ(readBytes(root_ / "STRANDEL.LOG"), expected);
+
+  EXPECT_TRUE(fs::exists(root_ / "STRANDEL261207.LOG"));
+  EXPECT_TRUE(fs::exists(root_ / "STRANDEL261202.LOG")) << "newer than LogFilePurgeDays";
+  EXPECT_FALSE(fs::exists(root_ / "STRANDEL261201.LOG"));
+  EXPECT_FALSE(fs::exists(root_ / "STRANDEL261130.LOG"));
+  EXPECT_FALSE(fs::exists(root_ / "STRANDEL261118.LOG"));
+  EXPECT_TRUE(fs::exists(root_ / "STRANDEL261009.LOG")) << "behind a 31-day gap";
+
+  EXPECT_EQ(plainLines_, (std::vector<std::string>{"last of the day", "first after midnight",
+                                                    "details"}));
+  EXPECT_EQ((fs::status(root_ / "STRANDEL261208.LOG").permissions() & fs::perms::all),
+            fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST_F(MessageOutputTest, PurgeStopsAtTheFirstDayOfTheTimeScale) {
+  options_.purgeDays = 3;
+  writeBytes(root_ / "STRANDEL940101.LOG", "old\r\n");
+  clock_ = at(1994, 1, 4, 8, 0, 0);
+  MessageOutput output = makeOutput();
+  output.write("early", true);
+  EXPECT_FALSE(fs::exists(root_ / "STRANDEL940101.LOG"));
+  EXPECT_TRUE(fs::exists(root_ / "STRANDEL940104.LOG"));
+}
+
+TEST_F(MessageOutputTest, WriteLogFileOffWritesNoFile) {
+  options_.writeLogFile = false;
+  MessageOutput output = makeOutput();
+  output.write("shown only", true);
+  EXPECT_TRUE(fs::is_empty(root_));
+  EXPECT_EQ(plainLines_, std::vector<std::string>{"shown only"});
+}
+
+TEST_F(MessageOutputTest, LogPathChoosesTheDirectory) {
+  fs::create_directory(root_ / "logs");
+  options_.logPath = Str((root_ / "logs").string().c_str());  // no trailing slash
+  MessageOutput output = makeOutput();
+  output.write("into LogPath", true);
+  EXPECT_TRUE(fs::exists(root_ / "logs" / "STRANDEL261207.LOG"));
+  EXPECT_TRUE(fs::exists(root_ / "logs" / "STRANDEL.LOG"));
+  EXPECT_FALSE(fs::exists(root_ / "STRANDEL.LOG"));
+  EXPECT_EQ(output.currentLogPath().toStd(), (root_ / "logs" / "STRANDEL.LOG").string());
+
+  options_.logPath = "   ";  // blank: the program directory
+  MessageOutput blank = makeOutput();
+  blank.write("into the program directory", true);
+  EXPECT_TRUE(fs::exists(root_ / "STRANDEL261207.LOG"));
+}
+
+TEST_F(MessageOutputTest, UnwritableLogDirectoryStillShowsMessages) {
+  options_.logPath = Str((root_ / "missing" / "deeper").string().c_str());
+  MessageOutput output = makeOutput();
+  output.write("still visible", true);
+  output.write("and this", false);
+  EXPECT_EQ(plainLines_, (std::vector<std::string>{"still visible", "and this"}));
+  EXPECT_FALSE(fs::exists(root_ / "missing"));
+}
+
+TEST_F(MessageOutputTest, MessageAreaGetsScreenLinesAndTextBecomesUtf8) {
+  struct RecordingArea : MessageAreaSink {
+    void showLine(const Str& line) override { lines.push_back(line.toStd()); }
+    std::vector<std::string> lines;
+  } area;
+  MessageOutput output = makeOutput();
+  output.setMessageArea(&area);
+  output.threadWrite(3, "M\x81ller\r\nok");  // 0x81 is u-umlaut in code page 850
+  output.write("continued", false);
+  output.setMessageArea(nullptr);
+  output.write("plain again", true);
+
+  EXPECT_EQ(area.lines, (std::vector<std::string>{"23:59 0003: M\x81ller  ok",
+                                                   "      continued"}));
+  EXPECT_EQ(plainLines_, std::vector<std::string>{"plain again"});
+  EXPECT_EQ(readBytes(root_ / "STRANDEL.LOG"),
+            "26-12-07 23:59:58 0003: M\xc3\xbcller  ok\r\n"
+            "                  continued\r\n"
+            "26-12-07 23:59:58 plain again\r\n");
+}
+
+}  // namespace
+}  // namespace quillet
