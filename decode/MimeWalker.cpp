@@ -134,7 +134,9 @@ MimeWalker::Stop MimeWalker::embeddedMessage(int depth) {
 
 MimeWalker::Stop MimeWalker::multipart(const EntityHeaders& headers, int depth) {
   std::optional<std::string> boundary = fieldParameter(headers.contentType, "boundary", false);
-  if (!boundary || boundary->empty()) return skip();  // no parts to find
+  // Without a boundary there are no parts to find; the content is kept as text rather
+  // than dropped, so it still reaches the virus scanner.
+  if (!boundary || boundary->empty()) return plainText();
   bool textOnly = headers.typeStartsWith("multipart/alternative") || headers.typeStartsWith("multipart/related");
   boundaries_.push_back(Boundary{"--" + *boundary, textOnly});
   Line line;
@@ -163,13 +165,8 @@ MimeWalker::Stop MimeWalker::multipart(const EntityHeaders& headers, int depth) 
     }
   }
   boundaries_.pop_back();
-  if (kind == Kind::Close) return afterClose();
+  if (kind == Kind::Close) return skip();  // the epilogue belongs to the enclosing entity
   return failed() ? Stop::End : stopOf(kind);
-}
-
-MimeWalker::Stop MimeWalker::afterClose() {
-  // The epilogue belongs to the enclosing entity: read on to its boundary.
-  return skip();
 }
 
 void MimeWalker::addAttachment(const std::string& name, PartFile& file) {

@@ -2,7 +2,8 @@
 // list the virus scanner works on.
 //
 // Dispatch by content type: message/rfc822 is parsed as an embedded message, other
-// message/ types are skipped, multipart/ parts are walked between boundary lines,
+// message/ types are skipped, multipart/ parts are walked between boundary lines (a
+// multipart without a boundary parameter is scanned as plain text instead of dropped),
 // X-sun-attachment and MIME-less 7bit text are scanned as plain text (uuencoded blocks
 // become attachments of their own), application/mac-binhex40 is BinHex-decoded, and
 // everything else is decoded by its transfer encoding into a file. Inside
@@ -65,7 +66,6 @@ private:
   Stop skip();
   Stop embeddedMessage(int depth);
   Stop multipart(const EntityHeaders& headers, int depth);
-  Stop afterClose();
   Stop plainText();
   Stop binHex(const EntityHeaders& headers);
   Stop savePart(const EntityHeaders& headers);

@@ -203,6 +203,14 @@ TEST(EmbeddedMessages, Rfc822PartsAreParsedAndOtherMessageTypesSkipped) {
   EXPECT_EQ(result.subject.toStd(), "outer");
 }
 
+TEST(Boundaries, MultipartWithoutBoundaryIsKeptAsText) {
+  TempDir dir;
+  ParseResult result;
+  ASSERT_EQ(parseText(message({"Content-Type: multipart/mixed", "", "TVqQAAMAAAAEAAAA"}), bodyOptions(dir), result), 0);
+  EXPECT_EQ(names(result), "NoteText.txt");
+  EXPECT_EQ(readAll(result.attachments[1].path), "TVqQAAMAAAAEAAAA\r\n");
+}
+
 TEST(SunAttachments, AreScannedAsPlainText) {
   TempDir dir;
   ParseResult result;
