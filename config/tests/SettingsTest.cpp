@@ -1,0 +1,183 @@
+// The server's settings: the key table as registered, defaults of an empty file, value
+// flags, and the dial-up and SOCKS settings prepared from it.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "base/Password.h"
+#include "base/ProcessContext.h"
+#include "config/NetworkSettings.h"
+#include "config/ServerSettings.h"
+#include "config/tests/TestFiles.h"
+
+namespace quillet {
+namespace {
+
+using testing::TempDir;
+using testing::writeBytes;
+
+class SettingsTest : public ::testing::Test {
+protected:
+  // Settings read from a file with the given lines (CR LF, as Helmcrest writes them).
+  ServerSettings& readSettings(const std::string& lines) {
+    writeBytes(dir_.path("QUILLET.INI"), lines);
+    settings_ = std::make_unique<ServerSettings>(dir_.str("QUILLET.INI"));
+    EXPECT_TRUE(settings_->read());
+    return *settings_;
+  }
+
+  TempDir dir_;
+  std::unique_ptr<ServerSettings> settings_;
+};
+
+TEST_F(SettingsTest, KeyTableIsRegisteredInOrderWithUniqueNames) {
+  ServerSettings settings(dir_.str("QUILLET.INI"));
+  const IniStore& store = settings.store();
+  ASSERT_EQ(store.count(), kServerKeyCount);
+  EXPECT_EQ(kServerKeyCount, 81);
+  std::set<std::string> names;
+  for (int index = 1; index <= store.count(); ++index) {
+    const ServerKey key = static_cast<ServerKey>(index - 1);
+    EXPECT_EQ(store.item(index).name(), serverKeyName(key));
+    EXPECT_EQ(store.find(serverKeyName(key)), index) << serverKeyName(key);
+    EXPECT_EQ(store.item(index).type(), serverKeyDefinition(key).type);
+    names.insert(serverKeyName(key));
+  }
+  EXPECT_EQ(names.size(), static_cast<size_t>(kServerKeyCount));
+  EXPECT_EQ(store.item(1).name(), "Postmaster");
+  EXPECT_EQ(store.item(80).name(), "IniWizard");
+  EXPECT_EQ(store.item(81).name(), "TLSTrustFile");
+}
+
+TEST_F(SettingsTest, MissingOrEmptyFileGivesEveryDefault) {
+  ServerSettings missing(dir_.str("QUILLET.INI"));
+  ProcessContext::instance().setFileOpenAttempts(1);  // no one-second retry
+  EXPECT_FALSE(missing.read());
+  ProcessContext::instance().setFileOpenAttempts(2);
+  ServerSettings& empty = readSettings("");
+  for (const ServerSettings* settings : {&missing, &empty}) {
+    EXPECT_TRUE(settings->string(ServerKey::Postmaster).empty());
+    EXPECT_EQ(settings->string(ServerKey::SmartHost), "localhost");
+    EXPECT_EQ(settings->string(ServerKey::VirusScannerExitCode), "X");
+    EXPECT_TRUE(settings->string(ServerKey::TLSTrustFile).empty());
+    EXPECT_EQ(settings->integer(ServerKey::Interval), 60);
+    EXPECT_EQ(settings->integer(ServerKey::SMTPOutboundPort), 25);
+    EXPECT_EQ(settings->integer(ServerKey::POPInboundPort), 110);
+    EXPECT_EQ(settings->integer(ServerKey::SMTPOutboundNormalExpire), 259200);
+    EXPECT_EQ(settings->integer(ServerKey::SMTPOutboundNormalNextTry), 900);
+    EXPECT_EQ(settings->integer(ServerKey::InboundPOP3MaxMessages), 10);
+    EXPECT_EQ(settings->integer(ServerKey::POPDecodeTyp), 3);
+    EXPECT_EQ(settings->integer(ServerKey::POPDecodeRecvForPos), 1);
+    EXPECT_EQ(settings->integer(ServerKey::PickupEvery), 60);
+    EXPECT_EQ(settings->integer(ServerKey::ThreadStartupDelay), 10);
+    EXPECT_TRUE(settings->boolean(ServerKey::WriteLogFile));
+    EXPECT_TRUE(settings->boolean(ServerKey::CheckDupPOP3Msg));
+    EXPECT_TRUE(settings->boolean(ServerKey::IniWizard));
+    EXPECT_FALSE(settings->boolean(ServerKey::DialUpOutbound));
+    EXPECT_FALSE(settings->boolean(ServerKey::KeepMessageFile));
+    EXPECT_EQ(settings->list(ServerKey::ExchInboundDomain).count(), 0);
+    EXPECT_EQ(settings->list(ServerKey::SendLogFileTo).count(), 0);
+  }
+  // Every key of the table holds exactly its table default.
+  for (const ServerKeyDefinition& key : serverKeyTable()) {
+    const IniItem& item = empty.store().item(empty.store().find(key.name));
+    switch (key.type) {
+      case IniType::String:
+        EXPECT_EQ(item.stringValue(), key.stringDefault) << key.name;
+        break;
+      case IniType::Integer:
+      case IniType::Boolean:
+        EXPECT_EQ(item.numberValue(), key.numberDefault) << key.name;
+        break;
+      case IniType::List:
+        EXPECT_EQ(item.listValue().count(), 0) << key.name;
+        break;
+      case IniType::None:
+      case IniType::LongInteger:
+        ADD_FAILURE() << key.name;
+        break;
+    }
+  }
+}
+
+TEST_F(SettingsTest, ValueFlagsTrimAndLowerCase) {
+  ServerSettings& settings = readSettings(
+      "SmartHost=   mail.office.lan   \r\n"
+      "ExchInboundDomain=Example.COM\r\n"
+      "exchinbounddomain= Sub.Example.Org \r\n"
+      "SendLogFileTo=  Admin@Example.com \r\n"
+      "Postmaster=Postmaster@Example.com\r\n"
+      "UnknownKey=1\r\n");
+  EXPECT_EQ(settings.string(ServerKey::SmartHost), "mail.office.lan");
+  const ArrayStr& domains = settings.list(ServerKey::ExchInboundDomain);
+  ASSERT_EQ(domains.count(), 2);
+  EXPECT_EQ(domains[1], "example.com");
+  EXPECT_EQ(domains[2], "sub.example.org");
+  ASSERT_EQ(settings.list(ServerKey::SendLogFileTo).count(), 1);
+  EXPECT_EQ(settings.list(ServerKey::SendLogFileTo)[1], "Admin@Example.com");  // trim only
+  EXPECT_EQ(settings.string(ServerKey::Postmaster), "Postmaster@Example.com");  // no flags
+}
+
+TEST_F(SettingsTest, DialUpIsPreparedOnlyWhenSwitchedOn) {
+  ServerSettings& off = readSettings("DialUpOutboundPhoneBook=Provider\r\n");
+  EXPECT_FALSE(prepareDialUpSettings(off).has_value());
+
+  const Str stored = scramble("s3cret", kDialUpOutboundPasswordKey);
+  ServerSettings& on = readSettings(
+      "DialUpOutbound=1\r\n"
+      "DialUpOutboundPhoneBook=  \"My \x84 Provider\"  \r\n"  // CP850 a-umlaut
+      "DialUpOutboundUser=J\x81rgen\r\n"
+      "DialUpOutboundPassword=" + stored.toStd() + "\r\n"
+      "DialUpOutboundDomain=OFFICE\r\n"
+      "DialUpOutboundKeepOpen=5\r\n");
+  const std::optional<DialUpSettings> dialUp = prepareDialUpSettings(on);
+  ASSERT_TRUE(dialUp.has_value());
+  EXPECT_EQ(dialUp->phoneBookEntry, "My \xC3\xA4 Provider");
+  EXPECT_EQ(dialUp->user, "J\xC3\xBCrgen");
+  EXPECT_EQ(dialUp->password, "s3cret");
+  EXPECT_EQ(dialUp->domain, "OFFICE");
+  EXPECT_EQ(dialUp->keepOpen, 5);
+}
+
+TEST_F(SettingsTest, PhoneBookEntryLosesOnlyOnePairOfQuotes) {
+  ServerSettings& settings = readSettings(
+      "DialUpOutbound=True\r\n"
+      "DialUpOutboundPhoneBook=\"\"Inner\"\"\r\n");
+  EXPECT_EQ(prepareDialUpSettings(settings)->phoneBookEntry, "\"Inner\"");
+  ServerSettings& lone = readSettings("DialUpOutbound=True\r\nDialUpOutboundPhoneBook=\"\r\n");
+  EXPECT_EQ(prepareDialUpSettings(lone)->phoneBookEntry, "\"");
+}
+
+TEST_F(SettingsTest, SocksDataDependsOnTheProxyType) {
+  const std::string common = "SOCKSHost=proxy.lan   \r\nSOCKSUser=office\r\nSOCKSPassword=" +
+                             scramble("pw", kSOCKSPasswordKey).toStd() + "\r\n";
+  struct Case {
+    int type;
+    bool proxy;
+    const char* host;
+    const char* password;
+  };
+  for (const Case& c : {Case{0, false, "", ""}, Case{1, true, "proxy.lan", ""},
+                        Case{2, true, "proxy.lan", "pw"}, Case{3, false, "", ""}}) {
+    ServerSettings& settings = readSettings("SOCKSHostTyp=" + std::to_string(c.type) + "\r\n" + common);
+    const SocksSettings socks = prepareSocksSettings(settings);
+    EXPECT_EQ(socks.hostType, c.type);
+    EXPECT_EQ(socks.useProxy(), c.proxy) << c.type;
+    EXPECT_EQ(socks.host, c.host) << c.type;
+    EXPECT_EQ(socks.user, c.proxy ? "office" : "") << c.type;
+    EXPECT_EQ(socks.password, c.password) << c.type;
+  }
+}
+
+TEST_F(SettingsTest, StoredPasswordsOfEveryForm) {
+  EXPECT_EQ(prepareSettingsPassword("10plain   ", kOutboundExchAuthPasswordKey), "plain");
+  EXPECT_EQ(prepareSettingsPassword("plain", kOutboundExchAuthPasswordKey), "");
+  EXPECT_EQ(prepareSettingsPassword("22", kOutboundExchAuthPasswordKey), "");
+  ServerSettings& settings = readSettings(
+      "OutboundExchAuthPassword=" + scramble("mail pass", kOutboundExchAuthPasswordKey).toStd() + "\r\n");
+  EXPECT_EQ(prepareOutboundAuthPassword(settings), "mail pass");
+}
+
+}  // namespace
+}  // namespace quillet
