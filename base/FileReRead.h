@@ -11,7 +11,7 @@
 namespace quillet {
 
 class FileReRead {
-public:
+ public:
   FileReRead() = default;
 
   // Records name and its current last-write date and time (all zero when the file does
@@ -25,7 +25,7 @@ public:
 
   const Str& name() const { return name_; }
 
-private:
+ private:
   Str name_;
   Date lastWriteDate_;
   Time lastWriteTime_;

@@ -141,7 +141,8 @@ bool IniItem::sameValue(const Value& a, const Value& b) {
   if (a.index() != b.index()) return false;
   if (const Str* text = std::get_if<Str>(&a)) return text->equals(std::get<Str>(b));
   if (const int32_t* number = std::get_if<int32_t>(&a)) return *number == std::get<int32_t>(b);
-  if (const ArrayStr* list = std::get_if<ArrayStr>(&a)) return sameList(*list, std::get<ArrayStr>(b));
+  if (const ArrayStr* list = std::get_if<ArrayStr>(&a))
+    return sameList(*list, std::get<ArrayStr>(b));
   return true;  // both unset
 }
 

@@ -34,7 +34,7 @@ inline constexpr int32_t kIniLowerCase = 2;
 inline constexpr int32_t kIniTrim = 4;
 
 class IniItem {
-public:
+ public:
   // An item without type or value. The name is trimmed of spaces; an empty name becomes
   // "UnKnown".
   explicit IniItem(const Str& name = Str(), int32_t flags = 0);
@@ -79,7 +79,7 @@ public:
   // entries compared case-sensitively).
   [[nodiscard]] bool valueEqualsDefault() const;
 
-private:
+ private:
   using Value = std::variant<std::monostate, Str, int32_t, ArrayStr>;
 
   Str withFlags(const Str& text) const;

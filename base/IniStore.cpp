@@ -14,7 +14,8 @@ namespace {
 
 // Bytes that end a line when the file is read back, or that a value cannot carry.
 bool holdsLineBreakingByte(const Str& text) {
-  return text.find('\r') >= 0 || text.find('\n') >= 0 || text.find('\0') >= 0 || text.find('\x1A') >= 0;
+  return text.find('\r') >= 0 || text.find('\n') >= 0 || text.find('\0') >= 0 ||
+         text.find('\x1A') >= 0;
 }
 
 // The text of a number or boolean value as written to the file.
@@ -120,9 +121,9 @@ bool IniStore::read() {
   while (file.readLine(line)) {
     // A line that ends past the limit is not used.
     if (file.seek(SEEK_CUR, 0) > kMaxSettingsFileBytes) {
-      ProcessContext::instance().writeMessage("Settings file " + fileName_.oemToAnsiCopy().toStd() +
-                                              " is longer than " + std::to_string(kMaxSettingsFileBytes) +
-                                              " bytes; the rest is ignored");
+      ProcessContext::instance().writeMessage(
+          "Settings file " + fileName_.oemToAnsiCopy().toStd() + " is longer than " +
+          std::to_string(kMaxSettingsFileBytes) + " bytes; the rest is ignored");
       break;
     }
     // The file layer hands a line over its limit out in pieces; none of them is a setting.
@@ -186,7 +187,8 @@ bool IniStore::write() const {
   }
   if (complete) {
     std::error_code error;
-    std::filesystem::rename(tempName.oemToAnsiCopy().toStd(), fileName_.oemToAnsiCopy().toStd(), error);
+    std::filesystem::rename(tempName.oemToAnsiCopy().toStd(), fileName_.oemToAnsiCopy().toStd(),
+                            error);
     complete = !error;
   }
   if (!complete) (void)removeFile(tempName);

@@ -29,7 +29,7 @@
 namespace quillet {
 
 class IniStore {
-public:
+ public:
   // More than this many bytes of a settings file are not read.
   static constexpr int64_t kMaxSettingsFileBytes = 4 * 1024 * 1024;
 
@@ -80,7 +80,7 @@ public:
   // callers that hold the text already.
   void applyLine(const Str& line);
 
-private:
+ private:
   [[nodiscard]] bool allValuesWritable() const;
 
   ArrayTmpl<IniItem> items_;

@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 
 // A private directory for one test, removed afterwards.
 class TempDir {
-public:
+ public:
   TempDir() {
     std::string pattern = (fs::temp_directory_path() / "inistore-XXXXXX").string();
     path_ = ::mkdtemp(pattern.data());
@@ -34,7 +34,7 @@ public:
   }
   std::string file(const char* name) const { return (fs::path(path_) / name).string(); }
 
-private:
+ private:
   std::string path_;
 };
 
@@ -50,8 +50,10 @@ std::string readBytes(const std::string& path) {
 
 // A store with a few keys of the server, each type once, and a given file.
 class SettingsFile : public ::testing::Test {
-protected:
-  void SetUp() override { store_ = std::make_unique<IniStore>(Str(dir_.file("QUILLET.INI").c_str())); }
+ protected:
+  void SetUp() override {
+    store_ = std::make_unique<IniStore>(Str(dir_.file("QUILLET.INI").c_str()));
+  }
 
   void registerServerKeys(bool verboseDefault = true) {
     store_->registerString("Postmaster", "");
@@ -161,7 +163,7 @@ TEST_F(SettingsFile, BooleanIsTrueOnlyForTrueOrOneInAnyCase) {
       {"Verbose=0\r\n", true, false},
       {"Verbose=\r\n", true, false},
       {"Verbose=TRUE1\r\n", true, false},
-      {"; Verbose=FALSE\r\n", true, true},  // comment
+      {"; Verbose=FALSE\r\n", true, true},   // comment
       {"  ;Verbose=FALSE\r\n", true, true},  // comment after spaces
   };
   for (const Case& c : cases) {
@@ -186,13 +188,13 @@ TEST_F(SettingsFile, IntegerReadsLikeAtol) {
 
 TEST_F(SettingsFile, LaterLineWinsButListsCollectInFileOrder) {
   registerServerKeys();
-  ASSERT_TRUE(readFile(
-      "Postmaster=first@example.com\r\n"
-      "SendLogFileTo= admin@example.com \r\n"
-      "ExchInboundDomain=Example.COM\r\n"
-      "POSTMASTER=second@example.com\r\n"
-      "sendlogfileto=boss@example.com\r\n"
-      "ExchInboundDomain=  Other.Example.ORG\r\n"));
+  ASSERT_TRUE(
+      readFile("Postmaster=first@example.com\r\n"
+               "SendLogFileTo= admin@example.com \r\n"
+               "ExchInboundDomain=Example.COM\r\n"
+               "POSTMASTER=second@example.com\r\n"
+               "sendlogfileto=boss@example.com\r\n"
+               "ExchInboundDomain=  Other.Example.ORG\r\n"));
   EXPECT_EQ(store_->string("Postmaster").toStd(), "second@example.com");
   const ArrayStr& logTo = store_->list("SendLogFileTo");
   ASSERT_EQ(logTo.count(), 2);
@@ -206,14 +208,14 @@ TEST_F(SettingsFile, LaterLineWinsButListsCollectInFileOrder) {
 
 TEST_F(SettingsFile, MalformedAndUnknownLinesAreSkipped) {
   registerServerKeys();
-  ASSERT_TRUE(readFile(
-      "[Settings]\r\n"
-      "=Postmaster\r\n"
-      "Postmaster\r\n"
-      "Unregistered=1\r\n"
-      "Interval 30\r\n"
-      "\r\n"
-      "SmartHost =  mail.example.com = relay  \r\n"));
+  ASSERT_TRUE(
+      readFile("[Settings]\r\n"
+               "=Postmaster\r\n"
+               "Postmaster\r\n"
+               "Unregistered=1\r\n"
+               "Interval 30\r\n"
+               "\r\n"
+               "SmartHost =  mail.example.com = relay  \r\n"));
   EXPECT_TRUE(store_->string("Postmaster").empty());
   EXPECT_EQ(store_->integer("Interval"), 60);
   // Split at the first "=": the value keeps the second one.
@@ -222,8 +224,9 @@ TEST_F(SettingsFile, MalformedAndUnknownLinesAreSkipped) {
 
 TEST_F(SettingsFile, EveryLineTerminatorEndsALine) {
   registerServerKeys();
-  ASSERT_TRUE(readFile("Postmaster=a@b.c\rInterval=5\nVerbose=0\r\nSmartHost=host\x1A"
-                       "ExchInboundDomain=last.example"));
+  ASSERT_TRUE(
+      readFile("Postmaster=a@b.c\rInterval=5\nVerbose=0\r\nSmartHost=host\x1A"
+               "ExchInboundDomain=last.example"));
   EXPECT_EQ(store_->string("Postmaster").toStd(), "a@b.c");
   EXPECT_EQ(store_->integer("Interval"), 5);
   EXPECT_FALSE(store_->boolean("Verbose"));
@@ -275,7 +278,8 @@ TEST_F(SettingsFile, ReadingStopsAtTheSizeLimit) {
   while (lines.size() <= static_cast<size_t>(IniStore::kMaxSettingsFileBytes)) lines += entry;
   lines += "Postmaster=late@example.com\r\n";
   std::string message;
-  ProcessContext::instance().setMessageSink([&message](const std::string& line) { message = line; });
+  ProcessContext::instance().setMessageSink(
+      [&message](const std::string& line) { message = line; });
   ASSERT_TRUE(readFile(lines));
   ProcessContext::instance().setMessageSink({});
   EXPECT_TRUE(store_->string("Postmaster").empty());
@@ -300,7 +304,8 @@ TEST_F(SettingsFile, OemTextIsHeldAsItStandsAndConvertsBothWays) {
 
 TEST_F(SettingsFile, WriteAfterReadingOnlyDefaultsGivesAnEmptyFile) {
   registerServerKeys();
-  ASSERT_TRUE(readFile("; only defaults\r\nVerbose=True\r\nInterval=60\r\nSmartHost=localhost\r\nOther=1\r\n"));
+  ASSERT_TRUE(readFile(
+      "; only defaults\r\nVerbose=True\r\nInterval=60\r\nSmartHost=localhost\r\nOther=1\r\n"));
   ASSERT_TRUE(store_->write());
   EXPECT_EQ(readBytes(path()), "");
 }
@@ -308,13 +313,13 @@ TEST_F(SettingsFile, WriteAfterReadingOnlyDefaultsGivesAnEmptyFile) {
 TEST_F(SettingsFile, WriteGivesChangedValuesInRegistrationOrderWithCrLf) {
   registerServerKeys();
   store_->registerBoolean("Pickup", false);
-  ASSERT_TRUE(readFile(
-      "Pickup=1\r\n"
-      "ExchInboundDomain=b.example\r\n"
-      "Interval=15\r\n"
-      "Verbose=no\r\n"
-      "ExchInboundDomain=a.example\r\n"
-      "Postmaster=pm@example.com\r\n"));
+  ASSERT_TRUE(
+      readFile("Pickup=1\r\n"
+               "ExchInboundDomain=b.example\r\n"
+               "Interval=15\r\n"
+               "Verbose=no\r\n"
+               "ExchInboundDomain=a.example\r\n"
+               "Postmaster=pm@example.com\r\n"));
   ASSERT_TRUE(store_->write());
   EXPECT_EQ(readBytes(path()),
             "Postmaster=pm@example.com\r\n"
@@ -323,7 +328,7 @@ TEST_F(SettingsFile, WriteGivesChangedValuesInRegistrationOrderWithCrLf) {
             "ExchInboundDomain=b.example\r\n"
             "ExchInboundDomain=a.example\r\n"
             "Pickup=True\r\n");
-  struct stat info{};
+  struct stat info {};
   ASSERT_EQ(::stat(path().c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
   EXPECT_FALSE(fs::exists(path() + ".tmp"));
@@ -342,8 +347,8 @@ TEST_F(SettingsFile, WriteGivesChangedValuesInRegistrationOrderWithCrLf) {
 TEST_F(SettingsFile, WriteRefusesValuesThatWouldBreakTheLineAndKeepsTheOldFile) {
   registerServerKeys();
   ASSERT_TRUE(readFile("Postmaster=pm@example.com\r\n"));
-  for (const std::string& bad : {std::string("x\r\nSmartHost=evil"), std::string("x\nY"), std::string("a\0b", 3),
-                                 std::string("a\x1A")}) {
+  for (const std::string& bad : {std::string("x\r\nSmartHost=evil"), std::string("x\nY"),
+                                 std::string("a\0b", 3), std::string("a\x1A")}) {
     IniStore store(Str(path().c_str()));
     store.registerString("Postmaster", "");
     store.registerList("SendLogFileTo");

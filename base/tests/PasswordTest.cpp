@@ -1,16 +1,17 @@
 // Tests of the stored password form: the short and unknown forms, the plain "10" form,
 // the digit rules of the "22" form and round trips with every key.
-#include "base/Password.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "base/Password.h"
 
 namespace quillet {
 namespace {
 
 TEST(PasswordTest, ShortOrUnknownFormsGiveEmptyPassword) {
-  for (const char* stored : {"", "2", "22", "10", "1", "223", "ab", "11secret", "21AB", "x22AB", " 22AB"}) {
+  for (const char* stored :
+       {"", "2", "22", "10", "1", "223", "ab", "11secret", "21AB", "x22AB", " 22AB"}) {
     EXPECT_TRUE(descramble(Str(stored), kSOCKSPasswordKey).empty()) << stored;
   }
 }
@@ -59,8 +60,8 @@ TEST(PasswordTest, KeyRepeatsEveryTenCharactersEvenForTheLongMailboxKey) {
 }
 
 TEST(PasswordTest, RoundTripsForEveryLengthAndKey) {
-  for (const char* key : {kDialUpOutboundPasswordKey, kSOCKSPasswordKey, kOutboundExchAuthPasswordKey,
-                          kPOP3MailboxPasswordKey}) {
+  for (const char* key : {kDialUpOutboundPasswordKey, kSOCKSPasswordKey,
+                          kOutboundExchAuthPasswordKey, kPOP3MailboxPasswordKey}) {
     std::string plain;
     for (int length = 1; length <= 64; ++length) {
       plain += static_cast<char>('!' + (length * 7) % 90);
