@@ -178,6 +178,19 @@ TEST(Nesting, EntitiesDeeperThanTheLimitAreSkipped) {
   }
 }
 
+TEST(Nesting, HostileDepthsOfBothContainerKindsEndWell) {
+  TempDir dir;
+  std::string multiparts = "Subject: deep\r\n";
+  for (int i = 1; i <= 3000; ++i) multiparts += "Content-Type: multipart/mixed; boundary=\"L\"\r\n\r\n--L\r\n";
+  std::string messages = "Subject: deep\r\n";
+  for (int i = 1; i <= 3000; ++i) messages += "Content-Type: message/rfc822\r\n\r\n";
+  for (const std::string& text : {multiparts, messages}) {
+    ParseResult result;
+    ASSERT_EQ(parseText(text + "Content-Type: image/gif\r\n\r\nGIF\r\n", bodyOptions(dir), result), 0);
+    EXPECT_EQ(result.attachments.count(), 0);
+  }
+}
+
 TEST(Alternative, OnlyTextPartsOtherThanEnrichedAreSaved) {
   TempDir dir;
   ParseResult result;
