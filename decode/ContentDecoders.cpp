@@ -15,14 +15,14 @@ int base64Value(unsigned char c) {
   return -1;
 }
 
-int hexValue(char c) {
+}  // namespace
+
+int hexDigitValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
 }
-
-}  // namespace
 
 // --- copy ---
 
@@ -79,9 +79,9 @@ void Base64Decoder::finish() {
 void QuotedPrintableDecoder::decode(std::string_view text) {
   size_t runStart = 0;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '=' || i + 2 >= text.size() || hexValue(text[i + 1]) < 0 || hexValue(text[i + 2]) < 0) continue;
+    if (text[i] != '=' || i + 2 >= text.size() || hexDigitValue(text[i + 1]) < 0 || hexDigitValue(text[i + 2]) < 0) continue;
     sink_.write(text.data() + runStart, i - runStart);
-    char byte = static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+    char byte = static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2]));
     sink_.write(&byte, 1);
     i += 2;
     runStart = i + 1;
@@ -103,7 +103,7 @@ void QuotedPrintableDecoder::line(const Line& line) {
     // Keep a cut escape for the next segment.
     size_t keep = 0;
     if (!text.empty() && text.back() == '=') keep = 1;
-    else if (text.size() >= 2 && text[text.size() - 2] == '=' && hexValue(text.back()) >= 0) keep = 2;
+    else if (text.size() >= 2 && text[text.size() - 2] == '=' && hexDigitValue(text.back()) >= 0) keep = 2;
     carry_.assign(text.substr(text.size() - keep));
     decode(text.substr(0, text.size() - keep));
     return;

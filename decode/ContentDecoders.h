@@ -109,6 +109,9 @@ private:
   bool ended_ = false;
 };
 
+// The value of a hexadecimal digit (either case), -1 for any other character.
+[[nodiscard]] int hexDigitValue(char c);
+
 // True for the line that ends a uuencoded block ("end", trailing blanks allowed).
 [[nodiscard]] bool isUuEndLine(std::string_view text);
 

@@ -1,6 +1,7 @@
 // Bounded line splitting over a byte source (see LineReader.h).
 #include "decode/LineReader.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -47,7 +48,8 @@ bool LineReader::nextRaw(Line& line) {
   for (;;) {
     const char* start = buffer_.data() + begin_;
     size_t available = end_ - begin_;
-    const void* lf = available > 0 ? std::memchr(start, '\n', available < kMaxSegment + 1 ? available : kMaxSegment + 1) : nullptr;
+    // A line end further away than one segment is not looked for: that line is cut anyway.
+    const void* lf = available > 0 ? std::memchr(start, '\n', std::min(available, kMaxSegment + 1)) : nullptr;
     if (lf != nullptr) {
       size_t length = static_cast<size_t>(static_cast<const char*>(lf) - start);
       begin_ += length + 1;

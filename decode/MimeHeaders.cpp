@@ -3,6 +3,7 @@
 
 #include <cctype>
 
+#include "decode/ContentDecoders.h"
 #include "decode/HeaderBlock.h"
 #include "decode/Rfc2047.h"
 
@@ -20,13 +21,6 @@ std::string cut(std::string_view value) {
   return std::string(value.substr(0, EntityHeaders::kMaxFieldValue));
 }
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // RFC 2231: charset'language'percent-encoded-text.
 std::string decodeExtendedValue(std::string_view value) {
   size_t first = value.find('\'');
@@ -38,8 +32,8 @@ std::string decodeExtendedValue(std::string_view value) {
   }
   std::string bytes;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
-      bytes += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+    if (text[i] == '%' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 && hexDigitValue(text[i + 2]) >= 0) {
+      bytes += static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2]));
       i += 2;
     } else {
       bytes += text[i];
