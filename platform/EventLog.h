@@ -35,7 +35,8 @@ class EventLog {
 
   // The message text of an entry: "event " + id + ": " + the strings joined by "; ",
   // cleaned and cut as described above.
-  [[nodiscard]] static std::string formatEvent(int eventId, const std::vector<std::string>& strings);
+  [[nodiscard]] static std::string formatEvent(int eventId,
+                                               const std::vector<std::string>& strings);
 
  private:
   void write(int priority, int eventId, const std::vector<std::string>& strings);

@@ -47,7 +47,8 @@ bool LogFiles::append(const Timer& moment, const Str& line) {
   File current(currentPath());
   // A new day's first line starts the current log anew; otherwise it is appended to.
   bool currentCreated = false;
-  const bool currentOpen = newDay ? current.open(File::kCreate) : current.openAppend(currentCreated);
+  const bool currentOpen =
+      newDay ? current.open(File::kCreate) : current.openAppend(currentCreated);
   if (!currentOpen) {
     dated.close();
     // The dated log made for this line stays (empty); its day has begun all the same.

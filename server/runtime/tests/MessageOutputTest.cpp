@@ -121,8 +121,8 @@ TEST_F(MessageOutputTest, NewDayCreatesDatedLogEmptiesCurrentAndPurges) {
   EXPECT_FALSE(fs::exists(root_ / "STRANDEL261118.LOG"));
   EXPECT_TRUE(fs::exists(root_ / "STRANDEL261009.LOG")) << "behind a 31-day gap";
 
-  EXPECT_EQ(plainLines_, (std::vector<std::string>{"last of the day", "first after midnight",
-                                                    "details"}));
+  EXPECT_EQ(plainLines_,
+            (std::vector<std::string>{"last of the day", "first after midnight", "details"}));
   EXPECT_EQ((fs::status(root_ / "STRANDEL261208.LOG").permissions() & fs::perms::all),
             fs::perms::owner_read | fs::perms::owner_write);
 }
@@ -182,8 +182,7 @@ TEST_F(MessageOutputTest, MessageAreaGetsScreenLinesAndTextBecomesUtf8) {
   output.setMessageArea(nullptr);
   output.write("plain again", true);
 
-  EXPECT_EQ(area.lines, (std::vector<std::string>{"23:59 0003: M\x81ller  ok",
-                                                   "      continued"}));
+  EXPECT_EQ(area.lines, (std::vector<std::string>{"23:59 0003: M\x81ller  ok", "      continued"}));
   EXPECT_EQ(plainLines_, std::vector<std::string>{"plain again"});
   EXPECT_EQ(readBytes(root_ / "STRANDEL.LOG"),
             "26-12-07 23:59:58 0003: M\xc3\xbcller  ok\r\n"

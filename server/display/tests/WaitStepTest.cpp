@@ -1,0 +1,191 @@
+// The wait step with scripted keys, short timings and signal files in a temporary
+// directory; key decoding of the terminal key source.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "base/Clock.h"
+#include "base/ProcessContext.h"
+#include "server/display/KeySource.h"
+#include "server/display/WaitStep.h"
+
+namespace quillet {
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+
+class ScriptedKeys : public KeySource {
+ public:
+  explicit ScriptedKeys(std::deque<int> keys) : keys_(std::move(keys)) {}
+  std::optional<int> nextKey() override {
+    if (keys_.empty()) return std::nullopt;
+    const int key = keys_.front();
+    keys_.pop_front();
+    return key;
+  }
+
+ private:
+  std::deque<int> keys_;
+};
+
+class WaitStepTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/wait-step-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    root_ = pattern;
+  }
+  void TearDown() override {
+    ProcessContext::instance().setRunning(true);
+    setLocalTimeSource({});
+    fs::remove_all(root_);
+  }
+
+  WaitStep makeStep(KeySource* keys, WaitTimings timings, uint32_t breakAt = 0) {
+    return WaitStep(timings, keys, requests_, output_, Str((root_.string() + "/").c_str()), breakAt,
+                    [this] { ++logMailings_; });
+  }
+  void touch(const char* name) { std::ofstream(root_ / name) << ""; }
+
+  fs::path root_;
+  RunRequests requests_;
+  std::vector<std::string> lines_;
+  MessageOutput output_{LogOptions{false, "", 0, ""}, {}, [this](const std::string& line) {
+                          lines_.push_back(line);
+                        }};
+  int logMailings_ = 0;
+  // One pass per run(): the Interval ends during the first sleep.
+  WaitTimings onePass_{milliseconds(20), milliseconds(100), milliseconds(100)};
+  WaitTimings quick_{milliseconds(300), milliseconds(5), milliseconds(100)};
+};
+
+TEST_F(WaitStepTest, IntervalWithoutInputContinues) {
+  WaitStep step = makeStep(nullptr, quick_);
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(step.run(), WaitResult::Continue);
+  EXPECT_GE(std::chrono::steady_clock::now() - started, quick_.interval);
+  EXPECT_TRUE(lines_.empty());
+}
+
+TEST_F(WaitStepTest, EscapeThenLowerCaseYStops) {
+  // Through a pipe as the terminal would deliver it: Escape, then "y" without Shift.
+  int pipeEnds[2];
+  ASSERT_EQ(::pipe(pipeEnds), 0);
+  ASSERT_EQ(::write(pipeEnds[1], "\x1b", 1), 1);
+  TerminalKeySource keys(pipeEnds[0]);
+  WaitStep step =
+      makeStep(&keys, WaitTimings{milliseconds(5000), milliseconds(5), milliseconds(5000)});
+  std::thread answer([&] {
+    std::this_thread::sleep_for(milliseconds(50));
+    (void)::write(pipeEnds[1], "y", 1);
+  });
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(step.run(), WaitResult::Stop);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, milliseconds(3000));
+  answer.join();
+  EXPECT_EQ(lines_, (std::vector<std::string>{"", "Terminate Quillet ? (Yes/No)"}));
+  ::close(pipeEnds[0]);
+  ::close(pipeEnds[1]);
+}
+
+TEST_F(WaitStepTest, EscapeThenSilenceResumes) {
+  ScriptedKeys keys({KeySource::kEscape});
+  WaitStep step = makeStep(&keys, quick_);
+  EXPECT_EQ(step.run(), WaitResult::Continue);
+  EXPECT_EQ(lines_,
+            (std::vector<std::string>{"", "Terminate Quillet ? (Yes/No)", "Quillet resumes"}));
+}
+
+TEST_F(WaitStepTest, QuestionIgnoresOtherKeysAndEndsWithNo) {
+  for (int yes : {'Y', 'J', 'O'}) {
+    ScriptedKeys keys({KeySource::kEscape, 'P', yes});
+    EXPECT_EQ(makeStep(&keys, quick_).run(), WaitResult::Stop) << static_cast<char>(yes);
+  }
+  EXPECT_FALSE(requests_.inboundRun.isSet()) << "P inside the question is ignored";
+  lines_.clear();
+  ScriptedKeys keys({KeySource::kEscape, 'N', 'Y'});
+  EXPECT_EQ(makeStep(&keys, quick_).run(), WaitResult::Continue) << "Y after N is no answer";
+  EXPECT_EQ(lines_.back(), "Quillet resumes");
+}
+
+TEST_F(WaitStepTest, KeysSetTheirRequests) {
+  ScriptedKeys keys({'P', 'X', 'Q', 'R'});
+  EXPECT_EQ(makeStep(&keys, quick_).run(), WaitResult::Continue);
+  EXPECT_TRUE(requests_.inboundRun.consume());
+  EXPECT_TRUE(requests_.queueListing.consume());
+  EXPECT_TRUE(requests_.outboundRun.consume());
+}
+
+TEST_F(WaitStepTest, SignalFilesOnePerPassInOrder) {
+  touch("IPOP3.sig");
+  touch("OSMTP.sig");
+  touch("SendLog.sig");
+  WaitStep step = makeStep(nullptr, onePass_);
+
+  EXPECT_EQ(step.run(), WaitResult::Continue);
+  EXPECT_FALSE(fs::exists(root_ / "IPOP3.sig"));
+  EXPECT_TRUE(fs::exists(root_ / "OSMTP.sig"));
+  EXPECT_TRUE(requests_.inboundRun.isSet());
+  EXPECT_FALSE(requests_.outboundRun.isSet());
+
+  EXPECT_EQ(step.run(), WaitResult::Continue);
+  EXPECT_FALSE(fs::exists(root_ / "OSMTP.sig"));
+  EXPECT_TRUE(requests_.outboundRun.isSet());
+  EXPECT_EQ(logMailings_, 0);
+
+  EXPECT_EQ(step.run(), WaitResult::Continue);
+  EXPECT_FALSE(fs::exists(root_ / "SendLog.sig"));
+  EXPECT_EQ(logMailings_, 1);
+  EXPECT_EQ(step.run(), WaitResult::Continue);
+  EXPECT_EQ(logMailings_, 1);
+}
+
+TEST_F(WaitStepTest, UndeletableSignalFileIsReportedOnceAndNotActedOn) {
+  fs::create_directory(root_ / "IPOP3.sig");  // a directory: removeFile cannot delete it
+  touch("OSMTP.sig");
+  WaitStep step = makeStep(nullptr, onePass_);
+  EXPECT_EQ(step.run(), WaitResult::Continue);
+  EXPECT_EQ(step.run(), WaitResult::Continue);
+  if (!fs::exists(root_ / "IPOP3.sig")) GTEST_SKIP() << "the file layer deletes directories";
+  EXPECT_FALSE(requests_.inboundRun.isSet());
+  EXPECT_TRUE(requests_.outboundRun.isSet()) << "the next signal file still works";
+  ASSERT_EQ(lines_.size(), 1u);
+  EXPECT_NE(lines_[0].find("IPOP3.sig"), std::string::npos);
+}
+
+TEST_F(WaitStepTest, BreakTimeStopsAndClearedRunningFlagEndsTheWait) {
+  const Timer fixed{Date{2026, 12, 0, 7}, Time{3, 0, 0, 0}};
+  setLocalTimeSource([fixed] { return fixed; });
+  const uint32_t nowStamp = toTimestamp(fixed.date, fixed.time);
+  WaitTimings longWait{milliseconds(60000), milliseconds(5), milliseconds(60000)};
+
+  EXPECT_EQ(makeStep(nullptr, longWait, nowStamp).run(), WaitResult::Stop);
+  EXPECT_EQ(makeStep(nullptr, onePass_, nowStamp + 1).run(), WaitResult::Continue);
+
+  ProcessContext::instance().setRunning(false);
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(makeStep(nullptr, longWait).run(), WaitResult::Continue);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, milliseconds(1000));
+}
+
+TEST(KeySourceTest, DecodesLettersEscapeAndSwallowsSequences) {
+  std::deque<int> keys;
+  TerminalKeySource::decode(
+      "p\x1b[A"
+      "q\x1bOPr\x1b[15~\x1by\x1b",
+      keys);
+  EXPECT_EQ(keys, (std::deque<int>{'P', 'Q', 'R', KeySource::kEscape, 'Y', KeySource::kEscape}));
+  keys.clear();
+  TerminalKeySource::decode("\r\n\x03N", keys);
+  EXPECT_EQ(keys, std::deque<int>{'N'});
+}
+
+}  // namespace
+}  // namespace quillet
