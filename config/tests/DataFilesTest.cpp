@@ -239,19 +239,6 @@ TEST(DataPOPTest, CacheServesManyRecordsAndSeesOwnWrites) {
   EXPECT_EQ(file.port(), 51);
 }
 
-TEST(DataPOPTest, TextLongerThanItsFieldIsCutAndNeighboursStayIntact) {
-  TempDir dir;
-  DataPOP file(dir.str("DataPOP.DAT"));
-  ASSERT_TRUE(file.open());
-  ASSERT_TRUE(file.appendBlank());
-  file.setUser(Str(std::string(80, 'u')));
-  file.setPassword("10pw");
-  file.setEveryMinutes(-7);
-  EXPECT_EQ(file.user(), Str(std::string(50, 'u')));
-  EXPECT_EQ(file.password(), "10pw");
-  EXPECT_EQ(file.everyMinutes(), -7);
-}
-
 TEST(DataUserTest, WritesEveryFieldAtItsOffset) {
   TempDir dir;
   {
@@ -276,20 +263,6 @@ TEST(DataUserTest, WritesEveryFieldAtItsOffset) {
   place(second, 1, "*");
   place(second, 3, "x@example.org");
   EXPECT_EQ(bytes, first + second);
-}
-
-TEST(DataUserTest, ReadsHandMadeRecord) {
-  TempDir dir;
-  std::string record = blankUserRecord();
-  place(record, 3, "   Someone@Example.com");
-  place(record, 132, "Some One");
-  writeBytes(dir.path("DataUser.DAT"), record);
-  DataUser file(dir.str("DataUser.DAT"));
-  ASSERT_TRUE(file.open());
-  ASSERT_TRUE(file.goTo(1));
-  EXPECT_EQ(file.address(), "Someone@Example.com");
-  EXPECT_EQ(file.name(), "Some One");
-  EXPECT_FALSE(file.isImported());
 }
 
 TEST(DataConfTest, EmptyFileGetsOneBlankRecordAtOnce) {

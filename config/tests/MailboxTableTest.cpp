@@ -96,18 +96,6 @@ TEST(MailboxTableTest, EmptyOrForeignFileGivesNoCrashAndNoFirstServer) {
   EXPECT_EQ(table.count(), 0);
 }
 
-TEST(MailboxTableTest, RebuildReplacesTheEntries) {
-  TempDir dir;
-  writeBytes(dir.path("DataPOP.DAT"), popRecord("a", "h1") + popRecord("b", "h2"));
-  DataPOP file(dir.str("DataPOP.DAT"));
-  ASSERT_TRUE(file.open());
-  MailboxTable table;
-  ASSERT_TRUE(table.build(file));
-  ASSERT_TRUE(table.build(file));
-  EXPECT_EQ(table.count(), 2);
-  EXPECT_EQ(table.firstServer(), "h1");
-}
-
 std::string userRecord(const std::string& address, char deleted = ' ') {
   std::string record = blankUserRecord();
   record[1] = deleted;
@@ -132,21 +120,6 @@ TEST(AddressListTest, TrimsLowerCasesAndSkipsBlankAndDeletedRecords) {
   EXPECT_TRUE(list.contains("b@example.com"));
   EXPECT_FALSE(list.contains("deleted@example.com"));
   EXPECT_FALSE(list.contains("B@example.com"));
-}
-
-TEST(AddressListTest, ReloadReplacesTheWholeList) {
-  TempDir dir;
-  writeBytes(dir.path("DataUser.DAT"), userRecord("one@example.com"));
-  DataUser file(dir.str("DataUser.DAT"));
-  ASSERT_TRUE(file.open());
-  AddressList list;
-  ASSERT_TRUE(list.load(file));
-  file.close();
-  writeBytes(dir.path("DataUser.DAT"), userRecord("two@example.com"));
-  ASSERT_TRUE(file.open());
-  ASSERT_TRUE(list.load(file));
-  ASSERT_EQ(list.count(), 1);
-  EXPECT_EQ(list.entry(1), "two@example.com");
 }
 
 }  // namespace
