@@ -1,5 +1,5 @@
 // Private directories, flushing to disk, atomic replacement and listing by extension.
-#include "server/queue/QueueFileSystem.h"
+#include "base/FileSystem.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,9 +1,9 @@
-// The file-system steps the queue store needs beyond base/File: private directories,
+// File-system steps beyond File: private directories,
 // flushing a file or a directory entry to disk, replacing a file atomically, and listing a
 // directory by extension.
 //
 // Names are held in the OEM code page like every file name of the programs and converted
-// to the system's encoding here, as base/File does. Nothing here knows the queue layout.
+// to the system's encoding here, as File does.
 // Directory listings ignore the case of the extension (files written by other systems may
 // name it ".inx") and report regular files only.
 #pragma once

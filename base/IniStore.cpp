@@ -2,11 +2,10 @@
 // writing of the settings file through File.
 #include "base/IniStore.h"
 
-#include <filesystem>
-#include <system_error>
 
 #include "base/File.h"
 #include "base/FileNames.h"
+#include "base/FileSystem.h"
 #include "base/ProcessContext.h"
 
 namespace quillet {
@@ -154,45 +153,34 @@ bool IniStore::allValuesWritable() const {
 
 bool IniStore::write() const {
   if (fileName_.isBlank() || !allValuesWritable()) return false;
-  const Str tempName = fileName_ + ".tmp";
-  bool complete = false;
-  {
-    File file(tempName);
-    if (!file.open(File::kCreate)) return false;
-    complete = true;
-    for (const IniItem& item : items_) {
-      if (item.type() == IniType::None || !item.hasValue() || item.valueEqualsDefault()) continue;
-      switch (item.type()) {
-        case IniType::None:
-          break;
-        case IniType::String:
-          complete = file.writeLine(settingsLine(item, item.stringValue()));
-          break;
-        case IniType::LongInteger:
-        case IniType::Integer:
-        case IniType::Boolean:
-          complete = file.writeLine(settingsLine(item, numberText(item)));
-          break;
-        case IniType::List:
-          for (const Str& entry : item.listValue()) {
-            complete = file.writeLine(settingsLine(item, entry));
-            if (!complete) break;
-          }
-          break;
-      }
-      if (!complete) break;
+  // Replaced in one step: a failed write never leaves a cut-off settings file behind.
+  DurableReplace replacement(fileName_);
+  if (!replacement.begin()) return false;
+  File& file = replacement.file();
+  for (const IniItem& item : items_) {
+    if (item.type() == IniType::None || !item.hasValue() || item.valueEqualsDefault()) continue;
+    bool complete = true;
+    switch (item.type()) {
+      case IniType::None:
+        break;
+      case IniType::String:
+        complete = file.writeLine(settingsLine(item, item.stringValue()));
+        break;
+      case IniType::LongInteger:
+      case IniType::Integer:
+      case IniType::Boolean:
+        complete = file.writeLine(settingsLine(item, numberText(item)));
+        break;
+      case IniType::List:
+        for (const Str& entry : item.listValue()) {
+          complete = file.writeLine(settingsLine(item, entry));
+          if (!complete) break;
+        }
+        break;
     }
-    complete = complete && file.sync();
-    complete = file.close() && complete;
+    if (!complete) return false;
   }
-  if (complete) {
-    std::error_code error;
-    std::filesystem::rename(tempName.oemToAnsiCopy().toStd(), fileName_.oemToAnsiCopy().toStd(),
-                            error);
-    complete = !error;
-  }
-  if (!complete) (void)removeFile(tempName);
-  return complete;
+  return replacement.commit();
 }
 
 }  // namespace quillet

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/FileNames.h"
-#include "server/queue/QueueFileSystem.h"
+#include "base/FileSystem.h"
 
 namespace quillet {
 

@@ -2,7 +2,7 @@
 #include "server/queue/SMTPInfo.h"
 
 #include "base/FileNames.h"
-#include "server/queue/QueueFileSystem.h"
+#include "base/FileSystem.h"
 
 namespace quillet {
 

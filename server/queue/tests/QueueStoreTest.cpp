@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "server/queue/QueueFileSystem.h"
+#include "base/FileSystem.h"
 #include "server/queue/QueueStore.h"
 
 namespace quillet {
