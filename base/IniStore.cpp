@@ -4,7 +4,6 @@
 
 
 #include "base/File.h"
-#include "base/FileNames.h"
 #include "base/FileSystem.h"
 #include "base/ProcessContext.h"
 
