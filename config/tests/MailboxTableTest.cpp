@@ -1,7 +1,9 @@
 // Building the mailbox table and the address list from hand-made data files.
 #include <gtest/gtest.h>
 
+#include "base/ProcessContext.h"
 #include "config/AddressList.h"
+#include "config/DataFiles.h"
 #include "config/MailboxTable.h"
 #include "config/tests/TestFiles.h"
 
@@ -120,6 +122,34 @@ TEST(AddressListTest, TrimsLowerCasesAndSkipsBlankAndDeletedRecords) {
   EXPECT_TRUE(list.contains("b@example.com"));
   EXPECT_FALSE(list.contains("deleted@example.com"));
   EXPECT_FALSE(list.contains("B@example.com"));
+}
+
+TEST(DataFilesTest, ServerLoadCreatesMissingFilesAndFillsTables) {
+  TempDir dir;
+  writeBytes(dir.path("DataPOP.DAT"), popRecord("u", "pop.example"));
+  writeBytes(dir.path("DataUser.DAT"), userRecord("a@example.com"));
+  DataFiles files(dir.str(""));
+  MailboxTable mailboxes;
+  AddressList addresses;
+  ASSERT_TRUE(files.loadForServer(mailboxes, addresses));
+  EXPECT_EQ(mailboxes.count(), 1);
+  EXPECT_EQ(addresses.count(), 1);
+  EXPECT_TRUE(files.close());
+  EXPECT_EQ(testing::readBytes(dir.path("DATACONF.DAT")), testing::blankConfRecord());
+}
+
+TEST(DataFilesTest, OneFileHeldElsewhereFailsTheWholeOpenAndReleasesTheOthers) {
+  TempDir dir;
+  ProcessContext::instance().setFileOpenAttempts(1);  // no one-second retry
+  DataUser holder(dir.str("DataUser.DAT"));
+  ASSERT_TRUE(holder.open());
+  DataFiles files(dir.str(""));
+  MailboxTable mailboxes;
+  AddressList addresses;
+  EXPECT_FALSE(files.loadForServer(mailboxes, addresses));
+  DataPOP pop(dir.str("DataPOP.DAT"));
+  EXPECT_TRUE(pop.open());  // closed again by the failed load
+  ProcessContext::instance().setFileOpenAttempts(2);
 }
 
 }  // namespace
