@@ -4,7 +4,7 @@
 // ServerKey names each key; its value is the key's position in the table, so the key's
 // 1-based index in a store filled by registerServerKeys() is the enum value + 1 and
 // lookups need no name search. Adding a key means one enum entry and one table row at
-// the same place (a compile-time check compares the counts; a test compares the names).
+// the same place (a compile-time check compares the counts; a test samples the names).
 //
 // It holds no values; ServerSettings holds them for a run.
 #pragma once

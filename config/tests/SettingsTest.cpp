@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <utility>
 #include <string>
 
 #include "base/Password.h"
@@ -45,6 +46,19 @@ TEST_F(SettingsTest, KeyTableIsRegisteredInOrderWithUniqueNames) {
     names.insert(serverKeyName(key));
   }
   EXPECT_EQ(names.size(), static_cast<size_t>(kServerKeyCount));
+  // Enum entries and table rows line up (sampled through the table).
+  const std::pair<ServerKey, const char*> samples[] = {
+      {ServerKey::Postmaster, "Postmaster"},
+      {ServerKey::SendLogFileTo, "SendLogFileTo"},
+      {ServerKey::SmartHost, "SmartHost"},
+      {ServerKey::ExchInboundDomain, "ExchInboundDomain"},
+      {ServerKey::DialUpOutboundPassword, "DialUpOutboundPassword"},
+      {ServerKey::SOCKSHostTyp, "SOCKSHostTyp"},
+      {ServerKey::VirusScannerExitCode, "VirusScannerExitCode"},
+      {ServerKey::POPDecodeAddField, "POPDecodeAddField"},
+      {ServerKey::ThreadStartupDelay, "ThreadStartupDelay"},
+  };
+  for (const auto& [key, name] : samples) EXPECT_STREQ(serverKeyName(key), name);
   EXPECT_EQ(store.item(1).name(), "Postmaster");
   EXPECT_EQ(store.item(80).name(), "IniWizard");
   EXPECT_EQ(store.item(81).name(), "TLSTrustFile");
