@@ -143,9 +143,12 @@ std::string underscored(std::string_view domain) {
 }
 
 // The rest of local after domain + separator (either spelling of the domain), if it begins so.
-std::optional<std::string_view> restAfterDomain(std::string_view local, std::string_view domain, std::string_view separator) {
-  if (local.find(separator) == std::string_view::npos || local.size() <= domain.size()) return std::nullopt;
-  for (const std::string& prefix : {std::string(domain) + std::string(separator), underscored(domain) + std::string(separator)}) {
+std::optional<std::string_view> restAfterDomain(std::string_view local, std::string_view domain,
+                                                std::string_view separator) {
+  if (local.find(separator) == std::string_view::npos || local.size() <= domain.size())
+    return std::nullopt;
+  for (const std::string& prefix : {std::string(domain) + std::string(separator),
+                                    underscored(domain) + std::string(separator)}) {
     if (startsWithNoCase(local, prefix)) return local.substr(prefix.size());
   }
   return std::nullopt;
@@ -178,7 +181,8 @@ std::optional<std::string> rewriteEnvelopeAddress(std::string_view address) {
   std::string_view local = address.substr(0, at), domain = address.substr(at + 1);
   std::optional<std::string_view> rest = restAfterDomain(local, domain, "%");
   if (!rest) rest = restAfterDomain(local, domain, "-");
-  if (!rest && local.find('+') != std::string_view::npos && local.find('-') != std::string_view::npos &&
+  if (!rest && local.find('+') != std::string_view::npos &&
+      local.find('-') != std::string_view::npos &&
       startsWithNoCase(local, std::string(domain) + "+-")) {
     rest = local.substr(domain.size() + 2);
   }

@@ -19,7 +19,7 @@ std::string_view extensionForType(std::string_view mediaType) {
     std::string_view extension;
   };
   static constexpr TypeExtension kTable[] = {
-      {"text/html", "htm"},          {"image/gif", "gif"},        {"image/jpeg", "jpg"},
+      {"text/html", "htm"},          {"image/gif", "gif"},         {"image/jpeg", "jpg"},
       {"image/xbitmap", "bmp"},      {"application/x-zip", "zip"}, {"application/postscript", "ps"},
       {"application/msword", "doc"}, {"audio/au", "au"},           {"audio/wav", "wav"},
       {"video/mpeg", "mpg"},         {"video/avi", "avi"},

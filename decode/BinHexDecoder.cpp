@@ -17,7 +17,8 @@ int sixBits(char c) {
 
 uint16_t crcStep(uint16_t crc, unsigned char byte) {
   crc = static_cast<uint16_t>(crc ^ (byte << 8));
-  for (int i = 0; i < 8; ++i) crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
+  for (int i = 0; i < 8; ++i)
+    crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
   return crc;
 }
 
@@ -89,7 +90,8 @@ void BinHexDecoder::expanded(unsigned char byte) {
       }
       if (header_.size() == headerLength_ + 2) {
         uint16_t crc = 0;
-        for (size_t i = 0; i < headerLength_; ++i) crc = crcStep(crc, static_cast<unsigned char>(header_[i]));
+        for (size_t i = 0; i < headerLength_; ++i)
+          crc = crcStep(crc, static_cast<unsigned char>(header_[i]));
         if (crc != bigEndian(header_, headerLength_, 2)) {
           stage_ = Stage::Failed;
           return;

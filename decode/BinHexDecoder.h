@@ -18,16 +18,18 @@
 namespace quillet {
 
 class BinHexDecoder {
-public:
+ public:
   explicit BinHexDecoder(ByteSink& dataFork) : sink_(dataFork) {}
 
   void line(const Line& line);
   // True when the header and the complete data fork were decoded with matching CRCs.
-  [[nodiscard]] bool succeeded() const { return stage_ == Stage::Done || stage_ == Stage::ResourceFork; }
+  [[nodiscard]] bool succeeded() const {
+    return stage_ == Stage::Done || stage_ == Stage::ResourceFork;
+  }
   // The file name stored in the header (cleaned like every attachment name); empty before.
   const std::string& storedName() const { return name_; }
 
-private:
+ private:
   enum class Stage { SeekStart, Header, DataFork, DataCrc, ResourceFork, Done, Failed };
 
   void character(char c);
@@ -36,13 +38,13 @@ private:
 
   ByteSink& sink_;
   Stage stage_ = Stage::SeekStart;
-  bool inData_ = false;   // between the two ':'
-  bool finished_ = false; // the closing ':' was seen
+  bool inData_ = false;    // between the two ':'
+  bool finished_ = false;  // the closing ':' was seen
   uint32_t bits_ = 0;
   int bitCount_ = 0;
   bool runMarker_ = false;
   unsigned char last_ = 0;
-  std::string header_;    // header bytes read so far (at most 1 + 63 + 22)
+  std::string header_;  // header bytes read so far (at most 1 + 63 + 22)
   size_t headerLength_ = 0;
   uint32_t dataLeft_ = 0;
   uint16_t crc_ = 0;

@@ -79,7 +79,9 @@ void Base64Decoder::finish() {
 void QuotedPrintableDecoder::decode(std::string_view text) {
   size_t runStart = 0;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '=' || i + 2 >= text.size() || hexDigitValue(text[i + 1]) < 0 || hexDigitValue(text[i + 2]) < 0) continue;
+    if (text[i] != '=' || i + 2 >= text.size() || hexDigitValue(text[i + 1]) < 0 ||
+        hexDigitValue(text[i + 2]) < 0)
+      continue;
     sink_.write(text.data() + runStart, i - runStart);
     char byte = static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2]));
     sink_.write(&byte, 1);
@@ -102,8 +104,10 @@ void QuotedPrintableDecoder::line(const Line& line) {
   if (!line.endsLine) {
     // Keep a cut escape for the next segment.
     size_t keep = 0;
-    if (!text.empty() && text.back() == '=') keep = 1;
-    else if (text.size() >= 2 && text[text.size() - 2] == '=' && hexDigitValue(text.back()) >= 0) keep = 2;
+    if (!text.empty() && text.back() == '=')
+      keep = 1;
+    else if (text.size() >= 2 && text[text.size() - 2] == '=' && hexDigitValue(text.back()) >= 0)
+      keep = 2;
     carry_.assign(text.substr(text.size() - keep));
     decode(text.substr(0, text.size() - keep));
     return;
@@ -141,10 +145,13 @@ void UuDecoder::line(const Line& line) {
   char out[64];
   size_t produced = 0;
   // Missing characters count as zero bits: some encoders drop trailing blanks.
-  auto sextet = [&](size_t pos) { return pos < text.size() ? (static_cast<unsigned char>(text[pos]) - 32) & 63 : 0; };
+  auto sextet = [&](size_t pos) {
+    return pos < text.size() ? (static_cast<unsigned char>(text[pos]) - 32) & 63 : 0;
+  };
   for (size_t pos = 1; produced < count; pos += 4) {
     int a = sextet(pos), b = sextet(pos + 1), c = sextet(pos + 2), d = sextet(pos + 3);
-    char bytes[3] = {static_cast<char>(a << 2 | b >> 4), static_cast<char>(b << 4 | c >> 2), static_cast<char>(c << 6 | d)};
+    char bytes[3] = {static_cast<char>(a << 2 | b >> 4), static_cast<char>(b << 4 | c >> 2),
+                     static_cast<char>(c << 6 | d)};
     for (char byte : bytes) {
       if (produced < count) out[produced++] = byte;
     }

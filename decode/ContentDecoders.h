@@ -18,7 +18,7 @@ namespace quillet {
 
 // Where decoded bytes go.
 class ByteSink {
-public:
+ public:
   virtual ~ByteSink() = default;
   virtual void write(const char* data, size_t n) = 0;
   void write(std::string_view text) { write(text.data(), text.size()); }
@@ -26,16 +26,16 @@ public:
 
 // Appends to a string (short texts such as encoded words).
 class StringSink final : public ByteSink {
-public:
+ public:
   explicit StringSink(std::string& out) : out_(out) {}
   void write(const char* data, size_t n) override { out_.append(data, n); }
 
-private:
+ private:
   std::string& out_;
 };
 
 class ContentDecoder {
-public:
+ public:
   explicit ContentDecoder(ByteSink& sink) : sink_(sink) {}
   virtual ~ContentDecoder() = default;
   // Takes the next line (or segment) of the content.
@@ -44,31 +44,31 @@ public:
   // Writes what is still held back; call once after the last line.
   virtual void finish() {}
 
-protected:
+ protected:
   ByteSink& sink_;
 };
 
 // 7bit, 8bit, binary and unknown encodings: the lines as they are.
 class CopyDecoder final : public ContentDecoder {
-public:
+ public:
   using ContentDecoder::ContentDecoder;
   using ContentDecoder::line;
   void line(const Line& line) override;
 
-private:
+ private:
   bool breakPending_ = false;
 };
 
 // Characters outside the base64 alphabet are skipped; four alphabet characters give up to
 // three bytes; "=" ends the data. A group cut by a line end is completed on the next line.
 class Base64Decoder final : public ContentDecoder {
-public:
+ public:
   using ContentDecoder::ContentDecoder;
   using ContentDecoder::line;
   void line(const Line& line) override;
   void finish() override;
 
-private:
+ private:
   void flushGroup();
 
   unsigned char group_[4] = {};
@@ -82,13 +82,13 @@ private:
 // joins it with the next (soft line break); any other "=" is copied. Blanks and TABs at
 // the end of a line are transport padding and dropped (RFC 2045 section 6.7).
 class QuotedPrintableDecoder final : public ContentDecoder {
-public:
+ public:
   using ContentDecoder::ContentDecoder;
   using ContentDecoder::line;
   void line(const Line& line) override;
   void finish() override;
 
-private:
+ private:
   void decode(std::string_view text);
 
   bool breakPending_ = false;
@@ -99,13 +99,13 @@ private:
 // four characters give three bytes. "begin" lines are skipped, "end" ends the data.
 // Segments of over-long lines are not uuencoded data and are ignored.
 class UuDecoder final : public ContentDecoder {
-public:
+ public:
   using ContentDecoder::ContentDecoder;
   using ContentDecoder::line;
   void line(const Line& line) override;
   bool ended() const { return ended_; }
 
-private:
+ private:
   bool ended_ = false;
 };
 

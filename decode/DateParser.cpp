@@ -53,14 +53,16 @@ bool parseClock(std::string_view text, Time& time) {
   size_t pos = 0;
   for (;;) {
     size_t colon = text.find(':', pos);
-    std::string_view part = text.substr(pos, colon == std::string_view::npos ? std::string_view::npos : colon - pos);
+    std::string_view part =
+        text.substr(pos, colon == std::string_view::npos ? std::string_view::npos : colon - pos);
     if (count == 3 || part.size() > 2 || !allDigits(part)) return false;
     fields[count++] = toInt(part);
     if (colon == std::string_view::npos) break;
     pos = colon + 1;
   }
   if (count < 2) return false;
-  Time parsed{static_cast<uint16_t>(fields[0]), static_cast<uint16_t>(fields[1]), static_cast<uint16_t>(fields[2]), 0};
+  Time parsed{static_cast<uint16_t>(fields[0]), static_cast<uint16_t>(fields[1]),
+              static_cast<uint16_t>(fields[2]), 0};
   return assignTime(time, parsed);
 }
 
@@ -94,13 +96,18 @@ MessageDate parseMessageDate(std::string_view text) {
   MessageDate result;
   std::vector<std::string_view> parts = tokens(text);
   size_t i = 0;
-  if (i < parts.size() && !parts[i].empty() && std::isalpha(static_cast<unsigned char>(parts[i][0]))) ++i;  // day name
+  if (i < parts.size() && !parts[i].empty() &&
+      std::isalpha(static_cast<unsigned char>(parts[i][0])))
+    ++i;  // day name
   if (i + 4 > parts.size()) return result;
   std::string_view day = parts[i], month = parts[i + 1], year = parts[i + 2], clock = parts[i + 3];
-  if (!allDigits(day) || day.size() > 2 || !allDigits(year) || year.size() > 4 || monthNumber(month) == 0) return result;
+  if (!allDigits(day) || day.size() > 2 || !allDigits(year) || year.size() > 4 ||
+      monthNumber(month) == 0)
+    return result;
   int yearValue = toInt(year);
   if (year.size() <= 2) yearValue += yearValue < 50 ? 2000 : 1900;
-  Date date{static_cast<uint16_t>(yearValue), static_cast<uint16_t>(monthNumber(month)), 0, static_cast<uint16_t>(toInt(day))};
+  Date date{static_cast<uint16_t>(yearValue), static_cast<uint16_t>(monthNumber(month)), 0,
+            static_cast<uint16_t>(toInt(day))};
   if (!isValidDate(date)) return result;
   date.dayOfWeek = static_cast<uint16_t>(dayOfWeek(date));
   Time time;

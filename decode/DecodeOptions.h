@@ -16,10 +16,10 @@ struct DecodeOptions {
   // decode thread always sets it).
   static constexpr uint32_t kEnvelopeFields = 1;
 
-  ArrayStr customFieldNames;     // matched case-insensitively against header field names
-  bool writeAttachments = false; // decode the body into files (only for virus scanning)
+  ArrayStr customFieldNames;      // matched case-insensitively against header field names
+  bool writeAttachments = false;  // decode the body into files (only for virus scanning)
   uint32_t flags = 0;
-  Str tempDirectory;             // existing directory for the part files (OEM); empty = "."
+  Str tempDirectory;  // existing directory for the part files (OEM); empty = "."
 
   bool envelopeFields() const { return (flags & kEnvelopeFields) != 0; }
 };

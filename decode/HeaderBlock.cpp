@@ -78,8 +78,10 @@ bool HeaderBlock::add(const Line& line) {
   std::string text = cleaned(line.text);
   if (any_ && text[0] == ' ') {
     size_t start = text.find_first_not_of(' ');
-    std::string_view rest = start == std::string::npos ? std::string_view() : std::string_view(text).substr(start);
-    if (!lines_.empty() && !dropping_ && startsWithNoCase(lines_.back(), "Received:")) appendToLast(" ");
+    std::string_view rest =
+        start == std::string::npos ? std::string_view() : std::string_view(text).substr(start);
+    if (!lines_.empty() && !dropping_ && startsWithNoCase(lines_.back(), "Received:"))
+      appendToLast(" ");
     appendToLast(rest);
     return true;
   }

@@ -23,7 +23,7 @@
 namespace quillet {
 
 class HeaderBlock {
-public:
+ public:
   static constexpr size_t kMaxLineLength = 64 * 1024;
 
   HeaderBlock(size_t maxLines, size_t maxBytes) : maxLines_(maxLines), maxBytes_(maxBytes) {}
@@ -35,7 +35,7 @@ public:
   const std::vector<std::string>& lines() const { return lines_; }
   std::vector<std::string>& lines() { return lines_; }
 
-private:
+ private:
   void appendToLast(std::string_view text);
 
   size_t maxLines_;
@@ -48,7 +48,8 @@ private:
 
 // When line belongs to header field name (the name, case ignored, optional white space,
 // then ':'), sets value to the text after the colon and returns true.
-[[nodiscard]] bool matchField(std::string_view line, std::string_view name, std::string_view& value);
+[[nodiscard]] bool matchField(std::string_view line, std::string_view name,
+                              std::string_view& value);
 
 // The field name of a header line (the text before the colon, trailing white space
 // removed); empty when the line has no colon.

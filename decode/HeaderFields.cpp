@@ -11,7 +11,8 @@ namespace {
 
 void addAll(AddressList& list, std::string_view value) {
   for (ParsedAddress& parsed : parseAddressList(value)) {
-    list.add(MailAddress{Str(std::string_view(parsed.address)), Str(std::string_view(parsed.displayName))});
+    list.add(MailAddress{Str(std::string_view(parsed.address)),
+                         Str(std::string_view(parsed.displayName))});
   }
 }
 
@@ -19,7 +20,8 @@ void addEnvelope(AddressList& list, std::string_view value) {
   for (ParsedAddress& parsed : parseAddressList(value)) {
     std::optional<std::string> rewritten = rewriteEnvelopeAddress(parsed.address);
     if (!rewritten) continue;
-    list.add(MailAddress{Str(std::string_view(*rewritten)), Str(std::string_view(parsed.displayName))});
+    list.add(
+        MailAddress{Str(std::string_view(*rewritten)), Str(std::string_view(parsed.displayName))});
   }
 }
 
@@ -33,11 +35,13 @@ void addReceivedFor(ParseResult& result, std::string_view value) {
   size_t end = rest.find_first_of(" \t;");
   if (end != std::string_view::npos) rest = rest.substr(0, end);
   for (ParsedAddress& parsed : parseAddressList(rest)) {
-    result.receivedFor.add(ReceivedForAddress{Str(std::string_view(parsed.address)), result.receivedCount});
+    result.receivedFor.add(
+        ReceivedForAddress{Str(std::string_view(parsed.address)), result.receivedCount});
   }
 }
 
-void readCustomFields(const std::vector<std::string>& lines, const DecodeOptions& options, ParseResult& result) {
+void readCustomFields(const std::vector<std::string>& lines, const DecodeOptions& options,
+                      ParseResult& result) {
   for (const std::string& line : lines) {
     std::string_view name = fieldName(line);
     if (name.empty()) continue;
@@ -51,9 +55,12 @@ void readCustomFields(const std::vector<std::string>& lines, const DecodeOptions
 
 }  // namespace
 
-void readHeaderFields(const std::vector<std::string>& lines, const DecodeOptions& options, ParseResult& result) {
-  static constexpr std::string_view kEnvelopeNames[] = {"Resent-To", "Apparently-To", "Envelope-to", "X-RCPT-TO", "Delivered-To"};
-  static constexpr std::string_view kIgnored[] = {"Return-Receipt-To", "X-Confirm-Reading-To", "Disposition-Notification-To"};
+void readHeaderFields(const std::vector<std::string>& lines, const DecodeOptions& options,
+                      ParseResult& result) {
+  static constexpr std::string_view kEnvelopeNames[] = {"Resent-To", "Apparently-To", "Envelope-to",
+                                                        "X-RCPT-TO", "Delivered-To"};
+  static constexpr std::string_view kIgnored[] = {"Return-Receipt-To", "X-Confirm-Reading-To",
+                                                  "Disposition-Notification-To"};
   for (const std::string& line : lines) {
     result.headerLines.add(Str(std::string_view(line)));
     std::string_view value;
@@ -99,7 +106,8 @@ void readHeaderFields(const std::vector<std::string>& lines, const DecodeOptions
       if (options.envelopeFields()) addReceivedFor(result, value);
     }
   }
-  if (options.envelopeFields() && options.customFieldNames.count() > 0) readCustomFields(lines, options, result);
+  if (options.envelopeFields() && options.customFieldNames.count() > 0)
+    readCustomFields(lines, options, result);
 }
 
 }  // namespace quillet

@@ -13,6 +13,7 @@
 
 namespace quillet {
 
-void readHeaderFields(const std::vector<std::string>& lines, const DecodeOptions& options, ParseResult& result);
+void readHeaderFields(const std::vector<std::string>& lines, const DecodeOptions& options,
+                      ParseResult& result);
 
 }  // namespace quillet

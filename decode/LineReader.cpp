@@ -49,7 +49,8 @@ bool LineReader::nextRaw(Line& line) {
     const char* start = buffer_.data() + begin_;
     size_t available = end_ - begin_;
     // A line end further away than one segment is not looked for: that line is cut anyway.
-    const void* lf = available > 0 ? std::memchr(start, '\n', std::min(available, kMaxSegment + 1)) : nullptr;
+    const void* lf =
+        available > 0 ? std::memchr(start, '\n', std::min(available, kMaxSegment + 1)) : nullptr;
     if (lf != nullptr) {
       size_t length = static_cast<size_t>(static_cast<const char*>(lf) - start);
       begin_ += length + 1;
@@ -94,7 +95,8 @@ bool LineReader::next(Line& line) {
     if (!nextRaw(line)) return false;
     if (!wireForm_ || !line.startsLine) return true;
     if (line.endsLine && line.text == ".") continue;  // end-of-message mark
-    if (line.text.size() >= 2 && line.text[0] == '.' && line.text[1] == '.') line.text.remove_prefix(1);
+    if (line.text.size() >= 2 && line.text[0] == '.' && line.text[1] == '.')
+      line.text.remove_prefix(1);
     return true;
   }
 }

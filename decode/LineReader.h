@@ -23,29 +23,29 @@ namespace quillet {
 
 // Where the bytes come from.
 class ByteSource {
-public:
+ public:
   virtual ~ByteSource() = default;
   // Up to n bytes into buffer; 0 at the end, -1 on a read error.
   [[nodiscard]] virtual long read(char* buffer, size_t n) = 0;
 };
 
 class MemoryByteSource final : public ByteSource {
-public:
+ public:
   explicit MemoryByteSource(std::string_view bytes) : bytes_(bytes) {}
   long read(char* buffer, size_t n) override;
 
-private:
+ private:
   std::string_view bytes_;
   size_t position_ = 0;
 };
 
 // Reads an open File from its current position.
 class FileByteSource final : public ByteSource {
-public:
+ public:
   explicit FileByteSource(File& file) : file_(file) {}
   long read(char* buffer, size_t n) override;
 
-private:
+ private:
   File& file_;
 };
 
@@ -57,7 +57,7 @@ struct Line {
 };
 
 class LineReader {
-public:
+ public:
   static constexpr size_t kMaxSegment = 64 * 1024;
 
   LineReader(ByteSource& source, bool wireForm);
@@ -67,7 +67,7 @@ public:
   // True when the source reported a read error.
   bool failed() const { return failed_; }
 
-private:
+ private:
   [[nodiscard]] bool nextRaw(Line& line);
   // Reads more bytes behind the buffered ones; false at the end or on error.
   bool fill();

@@ -24,7 +24,8 @@ std::string cut(std::string_view value) {
 // RFC 2231: charset'language'percent-encoded-text.
 std::string decodeExtendedValue(std::string_view value) {
   size_t first = value.find('\'');
-  size_t second = first == std::string_view::npos ? std::string_view::npos : value.find('\'', first + 1);
+  size_t second =
+      first == std::string_view::npos ? std::string_view::npos : value.find('\'', first + 1);
   std::string_view charset, text = value;
   if (second != std::string_view::npos) {
     charset = value.substr(0, first);
@@ -32,7 +33,8 @@ std::string decodeExtendedValue(std::string_view value) {
   }
   std::string bytes;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 && hexDigitValue(text[i + 2]) >= 0) {
+    if (text[i] == '%' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 &&
+        hexDigitValue(text[i + 2]) >= 0) {
       bytes += static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2]));
       i += 2;
     } else {
@@ -77,7 +79,8 @@ std::vector<RawParameter> parameters(std::string_view field) {
         value += c;
       }
     }
-    if (equals != std::string_view::npos) out.push_back(RawParameter{trimBlanks(field.substr(start, equals - start)), value});
+    if (equals != std::string_view::npos)
+      out.push_back(RawParameter{trimBlanks(field.substr(start, equals - start)), value});
     pos = i < field.size() ? i : std::string_view::npos;
   }
   return out;
@@ -92,7 +95,9 @@ std::string EntityHeaders::mediaType() const {
   return lowerCopy(trimBlanks(type));
 }
 
-bool EntityHeaders::typeStartsWith(std::string_view prefix) const { return startsWithNoCase(trimBlanks(contentType), prefix); }
+bool EntityHeaders::typeStartsWith(std::string_view prefix) const {
+  return startsWithNoCase(trimBlanks(contentType), prefix);
+}
 
 TransferEncoding parseTransferEncoding(std::string_view value) {
   value = trimBlanks(value);
@@ -101,7 +106,8 @@ TransferEncoding parseTransferEncoding(std::string_view value) {
   if (value.empty()) return TransferEncoding::Missing;
   if (equalsNoCase(value, "quoted-printable")) return TransferEncoding::QuotedPrintable;
   if (equalsNoCase(value, "base64")) return TransferEncoding::Base64;
-  if (equalsNoCase(value, "uuencode") || equalsNoCase(value, "x-uuencode") || equalsNoCase(value, "x-uue")) {
+  if (equalsNoCase(value, "uuencode") || equalsNoCase(value, "x-uuencode") ||
+      equalsNoCase(value, "x-uue")) {
     return TransferEncoding::UUEncode;
   }
   if (equalsNoCase(value, "7bit")) return TransferEncoding::SevenBit;
@@ -130,10 +136,12 @@ EntityHeaders readEntityHeaders(const std::vector<std::string>& lines) {
   return headers;
 }
 
-std::optional<std::string> fieldParameter(std::string_view fieldValue, std::string_view name, bool decodeText) {
+std::optional<std::string> fieldParameter(std::string_view fieldValue, std::string_view name,
+                                          bool decodeText) {
   std::vector<RawParameter> all = parameters(fieldValue);
   for (const RawParameter& parameter : all) {
-    if (equalsNoCase(parameter.name, name)) return decodeText ? decodeHeaderText(parameter.value) : parameter.value;
+    if (equalsNoCase(parameter.name, name))
+      return decodeText ? decodeHeaderText(parameter.value) : parameter.value;
   }
   std::string extended = std::string(name) + "*";
   for (const RawParameter& parameter : all) {

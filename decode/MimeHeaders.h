@@ -15,14 +15,23 @@
 
 namespace quillet {
 
-enum class TransferEncoding { Missing, SevenBit, EightBit, Binary, QuotedPrintable, Base64, UUEncode, Unknown };
+enum class TransferEncoding {
+  Missing,
+  SevenBit,
+  EightBit,
+  Binary,
+  QuotedPrintable,
+  Base64,
+  UUEncode,
+  Unknown
+};
 
 struct EntityHeaders {
   static constexpr size_t kMaxFieldValue = 4096;
 
   bool hasContentType = false;
-  std::string contentType;   // full value; "text/plain" when the field is missing
-  std::string disposition;   // full value, empty when missing
+  std::string contentType;  // full value; "text/plain" when the field is missing
+  std::string disposition;  // full value, empty when missing
   TransferEncoding encoding = TransferEncoding::Missing;
 
   // The media type alone ("text/plain"), lower case.
@@ -37,7 +46,8 @@ struct EntityHeaders {
 // The value of parameter name in a field value such as `text/plain; charset="x"`, found
 // case-insensitively; nothing when absent. With decodeText, RFC 2047 words in the value are
 // decoded (names); without, the value is returned exactly as written (boundaries).
-[[nodiscard]] std::optional<std::string> fieldParameter(std::string_view fieldValue, std::string_view name,
+[[nodiscard]] std::optional<std::string> fieldParameter(std::string_view fieldValue,
+                                                        std::string_view name,
                                                         bool decodeText = true);
 
 [[nodiscard]] TransferEncoding parseTransferEncoding(std::string_view value);

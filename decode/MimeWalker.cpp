@@ -48,7 +48,8 @@ std::unique_ptr<ContentDecoder> decoderFor(TransferEncoding encoding, ByteSink& 
 std::string partName(const EntityHeaders& headers) {
   std::optional<std::string> name;
   if (!headers.disposition.empty()) name = fieldParameter(headers.disposition, "filename");
-  if (!name || cleanAttachmentName(*name).empty()) name = fieldParameter(headers.contentType, "name");
+  if (!name || cleanAttachmentName(*name).empty())
+    name = fieldParameter(headers.contentType, "name");
   return name ? cleanAttachmentName(*name) : std::string();
 }
 
@@ -69,7 +70,8 @@ MimeWalker::Kind MimeWalker::next(Line& line) {
   std::string_view text = line.text;
   if (text.size() < marker.size() || text.compare(0, marker.size(), marker) != 0) return Kind::Data;
   std::string_view rest = text.substr(marker.size());
-  if (rest.size() >= 2 && rest[0] == '-' && rest[1] == '-' && blankOrEnd(rest.substr(2))) return Kind::Close;
+  if (rest.size() >= 2 && rest[0] == '-' && rest[1] == '-' && blankOrEnd(rest.substr(2)))
+    return Kind::Close;
   return blankOrEnd(rest) ? Kind::Delimiter : Kind::Data;
 }
 
@@ -115,8 +117,10 @@ MimeWalker::Stop MimeWalker::entity(const EntityHeaders& headers, int depth, boo
   }
   if (headers.typeStartsWith("X-sun-attachment")) return plainText();
   if (headers.typeStartsWith("application/mac-binhex40")) return binHex(headers);
-  bool plainEncoding = headers.encoding == TransferEncoding::Missing || headers.encoding == TransferEncoding::SevenBit ||
-                       headers.encoding == TransferEncoding::Binary || headers.encoding == TransferEncoding::Unknown;
+  bool plainEncoding = headers.encoding == TransferEncoding::Missing ||
+                       headers.encoding == TransferEncoding::SevenBit ||
+                       headers.encoding == TransferEncoding::Binary ||
+                       headers.encoding == TransferEncoding::Unknown;
   if (!headers.hasContentType && plainEncoding && partName(headers).empty()) return plainText();
   return savePart(headers);
 }
@@ -137,7 +141,8 @@ MimeWalker::Stop MimeWalker::multipart(const EntityHeaders& headers, int depth) 
   // Without a boundary there are no parts to find; the content is kept as text rather
   // than dropped, so it still reaches the virus scanner.
   if (!boundary || boundary->empty()) return plainText();
-  bool textOnly = headers.typeStartsWith("multipart/alternative") || headers.typeStartsWith("multipart/related");
+  bool textOnly = headers.typeStartsWith("multipart/alternative") ||
+                  headers.typeStartsWith("multipart/related");
   boundaries_.push_back(Boundary{"--" + *boundary, textOnly});
   Line line;
   Kind kind;
@@ -251,8 +256,10 @@ MimeWalker::Stop MimeWalker::savePart(const EntityHeaders& headers) {
   std::string type = headers.mediaType();
   std::string name = partName(headers);
   bool textType = type == "text/plain" || type == "text/enriched" || type == "text";
-  std::string dispositionType(trimBlanks(std::string_view(headers.disposition).substr(0, headers.disposition.find(';'))));
-  bool bodyText = textType && (name.empty() || (!bodyTextFound_ && equalsNoCase(dispositionType, "inline")));
+  std::string dispositionType(
+      trimBlanks(std::string_view(headers.disposition).substr(0, headers.disposition.find(';'))));
+  bool bodyText =
+      textType && (name.empty() || (!bodyTextFound_ && equalsNoCase(dispositionType, "inline")));
   if (bodyText) bodyTextFound_ = true;
   if (name.empty()) name = bodyText ? "NoteText.txt" : unnamedPartName(type);
 

@@ -34,7 +34,7 @@ namespace quillet {
 class HeaderBlock;
 
 class MimeWalker {
-public:
+ public:
   static constexpr int kMaxDepth = 220;
   static constexpr size_t kPartHeaderLines = 200;
   static constexpr size_t kPartHeaderBytes = 32 * 1024;
@@ -46,7 +46,7 @@ public:
   // could not be made, 35 when writing one failed (the walk ends at the failing part).
   [[nodiscard]] int walk(const std::vector<std::string>& messageHeaderLines);
 
-private:
+ private:
   // How an entity's content ended: at a delimiter or the closing delimiter of the
   // innermost boundary, or at the end of the message.
   enum class Stop { Delimiter, Close, End };

@@ -51,7 +51,7 @@ struct Attachment {
 // The attachments of one message. Owns the files: they are deleted when the list is
 // cleared or destroyed. Move-only, so a file has exactly one owner.
 class AttachmentList {
-public:
+ public:
   AttachmentList() = default;
   AttachmentList(AttachmentList&& other) noexcept;
   AttachmentList& operator=(AttachmentList&& other) noexcept;
@@ -71,7 +71,7 @@ public:
   // Gives up ownership: the files stay on disk and the list is empty.
   void releaseFiles();
 
-private:
+ private:
   ArrayTmpl<Attachment> items_;
 };
 

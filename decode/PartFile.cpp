@@ -47,7 +47,7 @@ void PartFile::write(const char* data, size_t n) {
     failed_ = true;
     return;
   }
-  size_+= n;
+  size_ += n;
   while (n > 0) {
     size_t chunk = kBufferSize - fill_ < n ? kBufferSize - fill_ : n;
     std::memcpy(buffer_ + fill_, data, chunk);

@@ -15,7 +15,7 @@
 namespace quillet {
 
 class PartFile final : public ByteSink {
-public:
+ public:
   static constexpr size_t kBufferSize = 4096;
 
   // A new empty file in directory (OEM; empty means the current directory); null when it
@@ -35,7 +35,7 @@ public:
   const Str& path() const { return path_; }  // OEM, like every file name we hold
   uint64_t size() const { return size_; }
 
-private:
+ private:
   PartFile(int fd, Str path) : fd_(fd), path_(std::move(path)) {}
   void flush();
 

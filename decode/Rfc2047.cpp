@@ -18,13 +18,20 @@ struct KnownCharset {
 };
 
 constexpr KnownCharset kCharsets[] = {
-    {"iso-8859-1", "ISO-8859-1"},     {"iso-8859-2", "ISO-8859-2"},     {"iso-8859-3", "ISO-8859-3"},
-    {"iso-8859-5", "ISO-8859-5"},     {"iso-8859-7", "ISO-8859-7"},     {"iso-8859-9", "ISO-8859-9"},
-    {"windows-1250", "WINDOWS-1250"}, {"windows-1252", "WINDOWS-1252"}, {"utf-8", "UTF-8"},
+    {"iso-8859-1", "ISO-8859-1"},
+    {"iso-8859-2", "ISO-8859-2"},
+    {"iso-8859-3", "ISO-8859-3"},
+    {"iso-8859-5", "ISO-8859-5"},
+    {"iso-8859-7", "ISO-8859-7"},
+    {"iso-8859-9", "ISO-8859-9"},
+    {"windows-1250", "WINDOWS-1250"},
+    {"windows-1252", "WINDOWS-1252"},
+    {"utf-8", "UTF-8"},
 };
 
 bool is7Bit(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 // Converts with iconv; each byte that cannot be converted becomes '?'.
@@ -69,7 +76,8 @@ std::string decodeQ(std::string_view text) {
     char c = text[i];
     if (c == '_') {
       out += ' ';
-    } else if (c == '=' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 && hexDigitValue(text[i + 2]) >= 0) {
+    } else if (c == '=' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 &&
+               hexDigitValue(text[i + 2]) >= 0) {
       out += static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2]));
       i += 2;
     } else {

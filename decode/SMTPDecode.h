@@ -24,15 +24,15 @@
 namespace quillet {
 
 class SMTPDecode {
-public:
+ public:
   static constexpr size_t kHeaderLines = 10000;
   static constexpr size_t kHeaderBytes = 1024 * 1024;
 
   // Error codes of parse (texts in the system's error table).
-  static constexpr int kUnableToOpen = 30;        // "Unable to open SMTP file"
-  static constexpr int kReadFailed = 31;          // "Unable to parse SMTP header"
-  static constexpr int kTempFileFailed = 32;      // "Unable to create temp file"
-  static constexpr int kTempWriteFailed = 35;     // "Unable to write to temp file"
+  static constexpr int kUnableToOpen = 30;     // "Unable to open SMTP file"
+  static constexpr int kReadFailed = 31;       // "Unable to parse SMTP header"
+  static constexpr int kTempFileFailed = 32;   // "Unable to create temp file"
+  static constexpr int kTempWriteFailed = 35;  // "Unable to write to temp file"
 
   explicit SMTPDecode(DecodeOptions options) : options_(std::move(options)) {}
 
@@ -48,7 +48,7 @@ public:
 
   const DecodeOptions& options() const { return options_; }
 
-private:
+ private:
   DecodeOptions options_;
 };
 

@@ -26,11 +26,14 @@ int generate(const char* path, long megabytes) {
          "From: Bench Sender <sender@example.net>\r\nTo: user@example.org\r\n"
          "Subject: =?iso-8859-1?Q?Gro=DFe_Nachricht?=\r\nDate: Mon, 7 Dec 2026 10:00:00 +0100\r\n"
          "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"bench-boundary\"\r\n\r\n"
-         "--bench-boundary\r\nContent-Type: text/plain\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n";
-  for (int i = 0; i < 2000; ++i) out << "Line " << i << " of the text with a soft break =\r\nand an escape =E4.\r\n";
+         "--bench-boundary\r\nContent-Type: text/plain\r\nContent-Transfer-Encoding: "
+         "quoted-printable\r\n\r\n";
+  for (int i = 0; i < 2000; ++i)
+    out << "Line " << i << " of the text with a soft break =\r\nand an escape =E4.\r\n";
   out << "--bench-boundary\r\nContent-Type: application/octet-stream; name=\"data.bin\"\r\n"
          "Content-Transfer-Encoding: base64\r\n\r\n";
-  static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  static const char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   long encodedBytes = megabytes * 1024 * 1024;
   std::string line(76, 'A');
   unsigned seed = 12345;

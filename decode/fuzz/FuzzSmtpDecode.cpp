@@ -33,7 +33,8 @@ const std::string& tempDirectory() {
 int entries(const std::string& path) {
   int n = 0;
   if (DIR* dir = opendir(path.c_str())) {
-    while (dirent* entry = readdir(dir)) n += std::string_view(entry->d_name) != "." && std::string_view(entry->d_name) != "..";
+    while (dirent* entry = readdir(dir))
+      n += std::string_view(entry->d_name) != "." && std::string_view(entry->d_name) != "..";
     closedir(dir);
   }
   return n;
@@ -62,8 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MemoryByteSource source(std::string_view(reinterpret_cast<const char*>(data), size));
   ParseResult result;
   (void)decoder.parse(source, result);
-  for (const AddressList* list : {&result.from, &result.sender, &result.replyTo, &result.returnPath, &result.to,
-                                  &result.cc, &result.envelope, &result.custom}) {
+  for (const AddressList* list : {&result.from, &result.sender, &result.replyTo, &result.returnPath,
+                                  &result.to, &result.cc, &result.envelope, &result.custom}) {
     checkAddresses(*list);
   }
   for (const ReceivedForAddress& entry : result.receivedFor) {

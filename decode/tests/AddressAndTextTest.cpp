@@ -11,7 +11,8 @@ namespace {
 
 std::string joined(const std::vector<ParsedAddress>& list) {
   std::string out;
-  for (const ParsedAddress& entry : list) out += (out.empty() ? "" : "|") + entry.address + "=" + entry.displayName;
+  for (const ParsedAddress& entry : list)
+    out += (out.empty() ? "" : "|") + entry.address + "=" + entry.displayName;
   return out;
 }
 
@@ -23,9 +24,11 @@ TEST(AddressList, SplitsOnlyAtTopLevelCommasAndSeparatesNames) {
     const char* expected;
   } cases[] = {
       {"a@example.org, b@example.org", "a@example.org=|b@example.org="},
-      {"\"Doe, John\" <john@example.org>, Jane <jane@example.org>", "john@example.org=Doe, John|jane@example.org=Jane"},
+      {"\"Doe, John\" <john@example.org>, Jane <jane@example.org>",
+       "john@example.org=Doe, John|jane@example.org=Jane"},
       {"john@example.org (John, Doe)", "john@example.org=John, Doe"},
-      {"<odd,name@example.org>", ""},  // a comma inside brackets is not a separator; the address is invalid
+      {"<odd,name@example.org>",
+       ""},  // a comma inside brackets is not a separator; the address is invalid
       {"Team: a@example.org, b@example.org;", "a@example.org=|b@example.org="},
       {"undisclosed-recipients:;", ""},
       {" j o h n @ example.org ", "john@example.org="},
@@ -123,8 +126,9 @@ TEST(DateParsing, ReadsDayMonthYearTimeAndZone) {
 }
 
 TEST(DateParsing, MalformedDatesStayUnset) {
-  for (const char* text : {"", "Mon,", "29 Feb 1999 10:00:00", "7 Foo 2026 10:00:00", "7 Dec 2026", "7 Dec 2026 25:00:00",
-                           "7 Dec 2026 10:00:00:00", "7 Dec 2026 10", "x7 Dec 2026 10:00", "7 Dec 20261 10:00:00"}) {
+  for (const char* text : {"", "Mon,", "29 Feb 1999 10:00:00", "7 Foo 2026 10:00:00", "7 Dec 2026",
+                           "7 Dec 2026 25:00:00", "7 Dec 2026 10:00:00:00", "7 Dec 2026 10",
+                           "x7 Dec 2026 10:00", "7 Dec 20261 10:00:00"}) {
     EXPECT_FALSE(parseMessageDate(text).valid) << text;
   }
 }

@@ -13,7 +13,8 @@ uint16_t crc16(const std::string& bytes) {
   uint16_t crc = 0;
   for (unsigned char byte : bytes) {
     crc = static_cast<uint16_t>(crc ^ (byte << 8));
-    for (int i = 0; i < 8; ++i) crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
+    for (int i = 0; i < 8; ++i)
+      crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
   }
   return crc;
 }
@@ -56,7 +57,8 @@ std::string binHex(const std::string& name, const std::string& data, bool breakD
     }
     i += run;
   }
-  static const char kAlphabet[] = "!\"#$%&'()*+,-012345689@ABCDEFGHIJKLMNPQRSTUVXYZ[`abcdefhijklmpqr";
+  static const char kAlphabet[] =
+      "!\"#$%&'()*+,-012345689@ABCDEFGHIJKLMNPQRSTUVXYZ[`abcdefhijklmpqr";
   std::string chars;
   uint32_t bits = 0;
   int count = 0;
@@ -75,17 +77,21 @@ std::string binHex(const std::string& name, const std::string& data, bool breakD
 }
 
 std::string hqxMessage(const std::string& contentType, const std::string& hqx) {
-  return "Subject: mac\r\nContent-Type: multipart/mixed; boundary=\"m\"\r\n\r\n--m\r\nContent-Type: " + contentType +
-         "\r\n\r\n" + hqx + "--m--\r\n.\r\n";
+  return "Subject: mac\r\nContent-Type: multipart/mixed; "
+         "boundary=\"m\"\r\n\r\n--m\r\nContent-Type: " +
+         contentType + "\r\n\r\n" + hqx + "--m--\r\n.\r\n";
 }
 
 }  // namespace
 
 TEST(BinHex, DataForkIsSavedUnderTheStoredName) {
   TempDir dir;
-  std::string data = "Mac data \x90 with runs aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa" + std::string(300, '\0');
+  std::string data =
+      "Mac data \x90 with runs aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa" + std::string(300, '\0');
   ParseResult result;
-  ASSERT_EQ(parseText(hqxMessage("application/mac-binhex40", binHex("Read Me", data)), bodyOptions(dir), result), 0);
+  ASSERT_EQ(parseText(hqxMessage("application/mac-binhex40", binHex("Read Me", data)),
+                      bodyOptions(dir), result),
+            0);
   ASSERT_EQ(result.attachments.count(), 1);
   EXPECT_EQ(result.attachments[1].name.toStd(), "Read Me");
   EXPECT_EQ(readAll(result.attachments[1].path), data);
@@ -94,9 +100,10 @@ TEST(BinHex, DataForkIsSavedUnderTheStoredName) {
 TEST(BinHex, ContentTypeNameWinsOverTheStoredName) {
   TempDir dir;
   ParseResult result;
-  ASSERT_EQ(parseText(hqxMessage("application/mac-binhex40; name=\"given.txt\"", binHex("stored", "x")), bodyOptions(dir),
-                      result),
-            0);
+  ASSERT_EQ(
+      parseText(hqxMessage("application/mac-binhex40; name=\"given.txt\"", binHex("stored", "x")),
+                bodyOptions(dir), result),
+      0);
   EXPECT_EQ(result.attachments[1].name.toStd(), "given.txt");
 }
 

@@ -16,7 +16,7 @@
 namespace quillet::testing {
 
 class TempDir {
-public:
+ public:
   TempDir() {
     char pattern[] = "/tmp/quillet-decode-XXXXXX";
     path_ = mkdtemp(pattern);
@@ -30,13 +30,14 @@ public:
   int entries() const {
     int n = 0;
     if (DIR* dir = opendir(path_.c_str())) {
-      while (dirent* entry = readdir(dir)) n += std::string(entry->d_name) != "." && std::string(entry->d_name) != "..";
+      while (dirent* entry = readdir(dir))
+        n += std::string(entry->d_name) != "." && std::string(entry->d_name) != "..";
       closedir(dir);
     }
     return n;
   }
 
-private:
+ private:
   std::string path_;
 };
 

@@ -27,13 +27,15 @@ std::string addresses(const AddressList& list) {
 TEST(HeaderUnfolding, JoinsFoldedSubjectWithoutBlankButKeepsOneInReceived) {
   ParseResult result;
   ASSERT_EQ(parseText(message({"Subject: =?iso-8859-1?Q?Gr=FC?=", "\t=?iso-8859-1?Q?=DFe?=",
-                               "Received: from a.example", "   by b.example; Mon, 7 Dec 2026 10:00:00 +0000",
-                               "X-Plain: one", " two", "", "body"}),
+                               "Received: from a.example",
+                               "   by b.example; Mon, 7 Dec 2026 10:00:00 +0000", "X-Plain: one",
+                               " two", "", "body"}),
                       headerOptions(), result),
             0);
   EXPECT_EQ(result.subject.toStd(), "Grüße");
   ASSERT_EQ(result.headerLines.count(), 3);
-  EXPECT_EQ(result.headerLines[2].toStd(), "Received: from a.example by b.example; Mon, 7 Dec 2026 10:00:00 +0000");
+  EXPECT_EQ(result.headerLines[2].toStd(),
+            "Received: from a.example by b.example; Mon, 7 Dec 2026 10:00:00 +0000");
   EXPECT_EQ(result.headerLines[3].toStd(), "X-Plain: onetwo");
 }
 
@@ -48,12 +50,14 @@ TEST(HeaderUnfolding, TabsAndNulBecomeBlanksAndTheBodyIsNotHeader) {
 
 TEST(ReceivedFor, RecordsPositionOfEachReceivedFieldAndIgnoresUpperCaseFor) {
   ParseResult result;
-  ASSERT_EQ(parseText(message({"Received: from a by b; Mon, 7 Dec 2026 10:00:00 +0000",
-                               "Received: from c by d with ESMTP id 1 for <anna@example.org>; Mon, 7 Dec 2026",
-                               "Received: from e by f For <bert@example.org>; Mon, 7 Dec 2026",
-                               "Received: from g by h", " for carl@example.org;x", ""}),
-                      headerOptions(), result),
-            0);
+  ASSERT_EQ(
+      parseText(
+          message({"Received: from a by b; Mon, 7 Dec 2026 10:00:00 +0000",
+                   "Received: from c by d with ESMTP id 1 for <anna@example.org>; Mon, 7 Dec 2026",
+                   "Received: from e by f For <bert@example.org>; Mon, 7 Dec 2026",
+                   "Received: from g by h", " for carl@example.org;x", ""}),
+          headerOptions(), result),
+      0);
   EXPECT_EQ(result.receivedCount, 4);
   ASSERT_EQ(result.receivedFor.count(), 2);
   EXPECT_EQ(result.receivedFor[1].address.toStd(), "anna@example.org");
@@ -92,7 +96,9 @@ TEST(EnvelopeRewriting, RecoversTheRecipientFromTheLocalPart) {
   };
   for (const Case& c : cases) {
     ParseResult result;
-    ASSERT_EQ(parseText(message({std::string("Delivered-To: ") + c.delivered, ""}), headerOptions(), result), 0);
+    ASSERT_EQ(parseText(message({std::string("Delivered-To: ") + c.delivered, ""}), headerOptions(),
+                        result),
+              0);
     EXPECT_EQ(addresses(result.envelope), c.expected) << c.delivered;
   }
 }
@@ -100,11 +106,13 @@ TEST(EnvelopeRewriting, RecoversTheRecipientFromTheLocalPart) {
 TEST(EnvelopeFields, CollectsAllEnvelopeTypeFieldsInHeaderOrder) {
   ParseResult result;
   ASSERT_EQ(parseText(message({"Resent-To: a@example.org", "Apparently-To: b@example.org",
-                               "Envelope-to: c@example.org", "X-RCPT-TO: <d@example.org>", "Delivered-To : e@example.org",
-                               "To: t@example.org", "Cc: x@example.org, y@example.org", ""}),
+                               "Envelope-to: c@example.org", "X-RCPT-TO: <d@example.org>",
+                               "Delivered-To : e@example.org", "To: t@example.org",
+                               "Cc: x@example.org, y@example.org", ""}),
                       headerOptions(), result),
             0);
-  EXPECT_EQ(addresses(result.envelope), "a@example.org,b@example.org,c@example.org,d@example.org,e@example.org");
+  EXPECT_EQ(addresses(result.envelope),
+            "a@example.org,b@example.org,c@example.org,d@example.org,e@example.org");
   EXPECT_EQ(addresses(result.to), "t@example.org");
   EXPECT_EQ(addresses(result.cc), "x@example.org,y@example.org");
 }
@@ -114,7 +122,8 @@ TEST(CustomFields, ReadsNamedFieldsCaseInsensitively) {
   options.customFieldNames.add("X-Original-To");
   options.customFieldNames.add("X-Envelope");
   ParseResult result;
-  ASSERT_EQ(parseText(message({"x-original-to: one@example.org", "X-Envelope: two@example.org, bad address",
+  ASSERT_EQ(parseText(message({"x-original-to: one@example.org",
+                               "X-Envelope: two@example.org, bad address",
                                "X-Other: three@example.org", ""}),
                       options, result),
             0);
@@ -123,9 +132,11 @@ TEST(CustomFields, ReadsNamedFieldsCaseInsensitively) {
 
 TEST(HeaderFields, SendersMessageIdPrecedenceAndIgnoredReceiptFields) {
   ParseResult result;
-  ASSERT_EQ(parseText(message({"From: Anna <anna@example.net>", "Sender: s@example.net", "Reply-To: r@example.net",
-                               "Return-Path: <bounce@example.net>", "Disposition-Notification-To: n@example.net",
-                               "Message-ID: <1234@example.net>", "Precedence: Bulk", "Date: Tue, 8 Dec 2026 01:02:03 +0100", ""}),
+  ASSERT_EQ(parseText(message({"From: Anna <anna@example.net>", "Sender: s@example.net",
+                               "Reply-To: r@example.net", "Return-Path: <bounce@example.net>",
+                               "Disposition-Notification-To: n@example.net",
+                               "Message-ID: <1234@example.net>", "Precedence: Bulk",
+                               "Date: Tue, 8 Dec 2026 01:02:03 +0100", ""}),
                       headerOptions(), result),
             0);
   EXPECT_EQ(addresses(result.from), "anna@example.net");
@@ -141,7 +152,8 @@ TEST(HeaderFields, SendersMessageIdPrecedenceAndIgnoredReceiptFields) {
 
 TEST(HeaderLimits, AnEndlessHeaderIsReadPastWithBoundedMemory) {
   std::string text = "Subject: big\r\n";
-  for (size_t i = 0; i < SMTPDecode::kHeaderLines + 50; ++i) text += "X-Filler: " + std::to_string(i) + "\r\n";
+  for (size_t i = 0; i < SMTPDecode::kHeaderLines + 50; ++i)
+    text += "X-Filler: " + std::to_string(i) + "\r\n";
   text += "To: late@example.org\r\n";
   text += "X-Long: " + std::string(200000, 'a') + "\r\n\r\nbody\r\n.\r\n";
   ParseResult result;

@@ -24,7 +24,8 @@ std::vector<Piece> readAllLines(const std::string& bytes, bool wireForm) {
   LineReader reader(source, wireForm);
   std::vector<Piece> out;
   Line line;
-  while (reader.next(line)) out.push_back(Piece{std::string(line.text), line.startsLine, line.endsLine});
+  while (reader.next(line))
+    out.push_back(Piece{std::string(line.text), line.startsLine, line.endsLine});
   return out;
 }
 
@@ -37,10 +38,11 @@ void decodeAll(ContentDecoder& decoder, std::initializer_list<Line> lines) {
 
 TEST(LineReader, SplitsAtLfDropsCrAndUndoesDotStuffing) {
   std::vector<Piece> lines = readAllLines("a\r\nb\n\r\n..c\r\n.\r\nd\re\r\nlast", true);
-  std::vector<Piece> expected = {{"a", true, true},    {"b", true, true},     {"", true, true},
-                                 {".c", true, true},   {"d\re", true, true},  {"last", true, true}};
+  std::vector<Piece> expected = {{"a", true, true},  {"b", true, true},    {"", true, true},
+                                 {".c", true, true}, {"d\re", true, true}, {"last", true, true}};
   EXPECT_EQ(lines, expected);
-  EXPECT_EQ(readAllLines("..c\r\n.\r\n", false), (std::vector<Piece>{{"..c", true, true}, {".", true, true}}));
+  EXPECT_EQ(readAllLines("..c\r\n.\r\n", false),
+            (std::vector<Piece>{{"..c", true, true}, {".", true, true}}));
 }
 
 TEST(LineReader, CutsOverLongLinesIntoMarkedSegments) {
@@ -54,9 +56,11 @@ TEST(LineReader, CutsOverLongLinesIntoMarkedSegments) {
   EXPECT_EQ(lines[3], (Piece{".next", true, true}));
   // A CR at the cut stays with its LF; a segment is never dot-unstuffed.
   std::string crAtCut = std::string(max - 1, 'x') + "\r\n";
-  EXPECT_EQ(readAllLines(crAtCut, true), (std::vector<Piece>{{std::string(max - 1, 'x'), true, true}}));
+  EXPECT_EQ(readAllLines(crAtCut, true),
+            (std::vector<Piece>{{std::string(max - 1, 'x'), true, true}}));
   std::string dots = std::string(max, 'x') + "..";
-  EXPECT_EQ(readAllLines(dots, true), (std::vector<Piece>{{std::string(max, 'x'), true, false}, {"..", false, true}}));
+  EXPECT_EQ(readAllLines(dots, true),
+            (std::vector<Piece>{{std::string(max, 'x'), true, false}, {"..", false, true}}));
   // Input ending exactly at a cut still closes the line.
   EXPECT_EQ(readAllLines(std::string(max, 'q'), true),
             (std::vector<Piece>{{std::string(max, 'q'), true, false}, {"", false, true}}));
@@ -66,8 +70,8 @@ TEST(QuotedPrintable, EscapesCutBetweenSegmentsAreJoined) {
   std::string out;
   StringSink sink(out);
   QuotedPrintableDecoder decoder(sink);
-  decodeAll(decoder, {Line{"a=4", true, false}, Line{"1b=", false, false}, Line{"42c", false, true}, Line{"next=  ", true, true},
-                      Line{"x", true, true}});
+  decodeAll(decoder, {Line{"a=4", true, false}, Line{"1b=", false, false}, Line{"42c", false, true},
+                      Line{"next=  ", true, true}, Line{"x", true, true}});
   EXPECT_EQ(out, "aAbBc\r\nnextx");
 }
 
@@ -91,7 +95,8 @@ TEST(CopyDecoder, JoinsSegmentsAndPutsBreaksOnlyBetweenLines) {
   std::string out;
   StringSink sink(out);
   CopyDecoder decoder(sink);
-  decodeAll(decoder, {Line{"ab", true, false}, Line{"cd", false, true}, Line{"", true, true}, Line{"e", true, true}});
+  decodeAll(decoder, {Line{"ab", true, false}, Line{"cd", false, true}, Line{"", true, true},
+                      Line{"e", true, true}});
   EXPECT_EQ(out, "abcd\r\n\r\ne");
 }
 
@@ -99,8 +104,9 @@ TEST(UuDecoder, StopsAtEndAndIgnoresSegments) {
   std::string out;
   StringSink sink(out);
   UuDecoder decoder(sink);
-  decodeAll(decoder, {Line{"begin 644 x", true, true}, Line{"#0V%T", true, false}, Line{"#0V%T", false, true},
-                      Line{"end", true, true}, Line{"#0V%T", true, true}});
+  decodeAll(decoder,
+            {Line{"begin 644 x", true, true}, Line{"#0V%T", true, false},
+             Line{"#0V%T", false, true}, Line{"end", true, true}, Line{"#0V%T", true, true}});
   EXPECT_EQ(out, "Cat");
   EXPECT_TRUE(decoder.ended());
 }
