@@ -2,9 +2,12 @@
 // handshake: each ends with its code and a closed socket.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "ScriptedPeer.h"
+#include "base/ProcessContext.h"
 #include "net/ErrorText.h"
 #include "net/WSClient.h"
 
@@ -37,6 +40,27 @@ TEST(TlsRefusal, SilentPeerTimesOutInTheHandshake) {
   client.setSliceTiming(SliceTiming{50, 10});
   ASSERT_EQ(client.open(), 0);
   EXPECT_EQ(client.connect("localhost", peer.port(), 5000, 0), neterr::kReadTimeout);
+  EXPECT_FALSE(client.isOpen());
+}
+
+TEST(TlsRefusal, StopRequestEndsAHandshakeWaitWith1) {
+  ScriptedPeer peer([](int fd) { ScriptedPeer::readToEnd(fd); });
+  WSClient client;
+  TlsSettings tls;
+  tls.implicit = true;
+  client.setTls(tls);  // real 10-second slices
+  ASSERT_EQ(client.open(), 0);
+  std::thread stopper([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ProcessContext::instance().setRunning(false);
+  });
+  const auto start = std::chrono::steady_clock::now();
+  const int result = client.connect("localhost", peer.port(), 60000, 0);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  stopper.join();
+  ProcessContext::instance().setRunning(true);
+  EXPECT_EQ(result, neterr::kTerminated);
+  EXPECT_LT(elapsed, std::chrono::seconds(2));
   EXPECT_FALSE(client.isOpen());
 }
 

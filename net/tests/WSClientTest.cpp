@@ -98,6 +98,20 @@ TEST(WSClientLines, SilentPeerTimesOutAfterTheSlicesOfTheTimeOut) {
   done = true;
 }
 
+TEST(WSClientLines, PeerThatStopsReadingGivesAWriteTimeOut) {
+  std::atomic<bool> done{false};
+  ScriptedPeer peer([&done](int) {
+    while (!done) ScriptedPeer::sleepMs(5);
+  });
+  WSClient client;
+  connectClient(client, peer);
+  const std::string bulk(32 << 20, 'z');  // more than the socket buffers of both ends hold
+  EXPECT_EQ(client.sendAll(bulk.data(), static_cast<int>(bulk.size()), 5000),
+            neterr::kWriteTimeout);
+  done = true;
+  client.close(0);
+}
+
 TEST(WSClientLines, ClearingTheRunningFlagEndsABlockedReadWith1Soon) {
   std::atomic<bool> done{false};
   ScriptedPeer peer([&done](int fd) {
