@@ -121,7 +121,7 @@ void setTerminalRestoreSequence(std::string_view bytes) {
   // Clear first so that a signal arriving meanwhile never writes a half-copied sequence.
   restoreSequenceLength.store(0);
   const size_t n = bytes.size() < kRestoreSequenceMax ? bytes.size() : kRestoreSequenceMax;
-  std::memcpy(restoreSequence, bytes.data(), n);
+  if (n > 0) std::memcpy(restoreSequence, bytes.data(), n);
   restoreSequenceLength.store(n);
 }
 

@@ -41,9 +41,10 @@ Str renderStatusRow(const StatusValues& values, uint32_t breakAt, int width) {
     Date date;
     Time time;
     fromTimestamp(breakAt, date, time);
-    placeText(row, width - 25, "Break:");
-    placeText(row, dateColumn(width), formatDate(date, 1));
-    placeText(row, timeColumn(width), formatTime(time, 2));
+    // "Break:" at W-25, the date at W-18 and the time at W-9, written as one run with the
+    // blanks between them, so that on a screen narrower than the counters need no digit of
+    // a counter is left standing inside the break time.
+    placeText(row, width - 25, "Break: " + formatDate(date, 1) + " " + formatTime(time, 2) + " ");
   }
   return row;
 }

@@ -44,8 +44,8 @@ struct StatusSource {
 void placeText(Str& row, int column, const Str& text);
 
 // The status line, width characters: the six fields at their columns and, when breakAt is
-// not 0, "Break:" at W-25 with the break date at W-18 and time at W-9 (written last, so
-// on a narrow screen they cover what lies beneath).
+// not 0, "Break:" at W-25 with the break date at W-18 and time at W-9, written last as one
+// run of text with the blanks between, so on a narrow screen it covers what lies beneath.
 [[nodiscard]] Str renderStatusRow(const StatusValues& values, uint32_t breakAt, int width);
 
 }  // namespace quillet

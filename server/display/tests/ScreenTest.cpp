@@ -131,6 +131,10 @@ TEST(StatusLineTest, ColumnsAtWidth80) {
   EXPECT_EQ(row.substr(38, 11), "Out-Q: 4444");
   EXPECT_EQ(row.substr(53, 11), "Con: 55555 ");
   EXPECT_EQ(row.substr(65, 8), "Thr: 666");
+  // The break covers the counters beneath it on a narrow screen without leaving digits of
+  // them between its date and time.
+  const uint32_t breakAt = toTimestamp(Date{2026, 12, 0, 8}, Time{3, 0, 0, 0});
+  EXPECT_EQ(renderStatusRow(values, breakAt, 80).toStd().substr(53), "CoBreak: 26-12-08 03:00:00 ");
   // Longer numbers are cut to their field.
   values.sent = 12345678;
   values.threads = 1000;
