@@ -105,16 +105,16 @@ MimeWalker::Stop MimeWalker::skip() {
   return stopOf(kind);
 }
 
-MimeWalker::Stop MimeWalker::entity(const EntityHeaders& headers, int depth, bool textOnly) {
+MimeWalker::Stop MimeWalker::entity(const EntityHeaders& headers, int depth, bool alternativeParts) {
   if (depth > kMaxDepth || failed()) return skip();
   if (headers.typeStartsWith("message/rfc822")) return embeddedMessage(depth);
   if (headers.typeStartsWith("message/")) return skip();
   if (headers.typeStartsWith("multipart/")) return multipart(headers, depth);
-  if (textOnly) {
-    std::string type = headers.mediaType();
-    bool text = type == "text" || type.compare(0, 5, "text/") == 0;
-    if (!text || type.compare(0, 13, "text/enriched") == 0) return skip();
-  }
+  // Inside alternative and related only the enriched-text rendering is left out: it
+  // repeats the plain text. Every other part is saved, pictures and documents included,
+  // because a part that is not saved never reaches the virus scanner, and a related part
+  // is where a mail program shows an attachment just the same.
+  if (alternativeParts && headers.mediaType().compare(0, 13, "text/enriched") == 0) return skip();
   if (headers.typeStartsWith("X-sun-attachment")) return plainText();
   if (headers.typeStartsWith("application/mac-binhex40")) return binHex(headers);
   bool plainEncoding = headers.encoding == TransferEncoding::Missing ||
@@ -141,9 +141,9 @@ MimeWalker::Stop MimeWalker::multipart(const EntityHeaders& headers, int depth) 
   // Without a boundary there are no parts to find; the content is kept as text rather
   // than dropped, so it still reaches the virus scanner.
   if (!boundary || boundary->empty()) return plainText();
-  bool textOnly = headers.typeStartsWith("multipart/alternative") ||
+  bool alternativeParts = headers.typeStartsWith("multipart/alternative") ||
                   headers.typeStartsWith("multipart/related");
-  boundaries_.push_back(Boundary{"--" + *boundary, textOnly});
+  boundaries_.push_back(Boundary{"--" + *boundary, alternativeParts});
   Line line;
   Kind kind;
   while ((kind = next(line)) == Kind::Data) {
@@ -157,7 +157,7 @@ MimeWalker::Stop MimeWalker::multipart(const EntityHeaders& headers, int depth) 
       if (kind != Kind::Data) continue;  // a part without body
       partHeaders = readEntityHeaders(block.lines());
     }
-    switch (entity(partHeaders, depth + 1, textOnly)) {
+    switch (entity(partHeaders, depth + 1, alternativeParts)) {
       case Stop::Delimiter:
         kind = Kind::Delimiter;
         break;

@@ -54,7 +54,7 @@ class MimeWalker {
 
   struct Boundary {
     std::string marker;  // "--" + boundary
-    bool textOnly;       // multipart/alternative or multipart/related
+    bool alternativeParts;  // multipart/alternative or multipart/related
   };
 
   [[nodiscard]] Kind next(Line& line);
@@ -62,7 +62,7 @@ class MimeWalker {
   // Reads a part's header block; Data when it ended with its empty line.
   [[nodiscard]] Kind readHeaders(HeaderBlock& block);
 
-  Stop entity(const EntityHeaders& headers, int depth, bool textOnly);
+  Stop entity(const EntityHeaders& headers, int depth, bool alternativeParts);
   Stop skip();
   Stop embeddedMessage(int depth);
   Stop multipart(const EntityHeaders& headers, int depth);

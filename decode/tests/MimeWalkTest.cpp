@@ -213,7 +213,7 @@ TEST(Nesting, HostileDepthsOfBothContainerKindsEndWell) {
   }
 }
 
-TEST(Alternative, OnlyTextPartsOtherThanEnrichedAreSaved) {
+TEST(Alternative, EveryPartButEnrichedTextIsSavedForTheScanner) {
   TempDir dir;
   ParseResult result;
   std::string related = multipart(
@@ -224,7 +224,7 @@ TEST(Alternative, OnlyTextPartsOtherThanEnrichedAreSaved) {
       {"Content-Type: text/plain\r\n\r\nplain\r\n", "Content-Type: text/enriched\r\n\r\nrich\r\n",
        "Content-Type: application/pdf; name=\"x.pdf\"\r\n\r\npdf\r\n", related});
   ASSERT_EQ(parseText("Subject: x\r\n" + body, bodyOptions(dir), result), 0);
-  EXPECT_EQ(names(result), "NoteText.txt,HTMLPage.htm");
+  EXPECT_EQ(names(result), "NoteText.txt,x.pdf,HTMLPage.htm,unknown.gif");
 }
 
 TEST(EmbeddedMessages, Rfc822PartsAreParsedAndOtherMessageTypesSkipped) {
