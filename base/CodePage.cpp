@@ -16,8 +16,9 @@ bool is7Bit(std::string_view text) {
   return true;
 }
 
-// Converts text, replacing each character that cannot be converted by '?'.
-std::string convert(std::string_view text, const char* to, const char* from) {
+}  // namespace
+
+std::string convertCharset(std::string_view text, const char* to, const char* from) {
   if (is7Bit(text)) return std::string(text);
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) {
@@ -56,10 +57,8 @@ std::string convert(std::string_view text, const char* to, const char* from) {
   return out;
 }
 
-}  // namespace
+std::string oemToAnsi(std::string_view oem) { return convertCharset(oem, "UTF-8", "CP850"); }
 
-std::string oemToAnsi(std::string_view oem) { return convert(oem, "UTF-8", "CP850"); }
-
-std::string ansiToOem(std::string_view ansi) { return convert(ansi, "CP850", "UTF-8"); }
+std::string ansiToOem(std::string_view ansi) { return convertCharset(ansi, "CP850", "UTF-8"); }
 
 }  // namespace quillet

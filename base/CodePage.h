@@ -10,6 +10,9 @@
 namespace quillet {
 
 std::string oemToAnsi(std::string_view oem);
+// Converts text between two character sets named as iconv knows them (e.g. "ISO-8859-1",
+// "UTF-8"), with the same rules: 7-bit text unchanged, '?' for what cannot be converted.
+std::string convertCharset(std::string_view text, const char* to, const char* from);
 std::string ansiToOem(std::string_view ansi);
 
 }  // namespace quillet

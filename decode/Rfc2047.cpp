@@ -1,11 +1,10 @@
 // RFC 2047 encoded-word decoding and the character-set conversion behind it (see Rfc2047.h).
 #include "decode/Rfc2047.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <cerrno>
 
+#include "base/CodePage.h"
 #include "decode/ContentDecoders.h"
 #include "decode/HeaderBlock.h"
 
@@ -28,41 +27,6 @@ constexpr KnownCharset kCharsets[] = {
     {"windows-1252", "WINDOWS-1252"},
     {"utf-8", "UTF-8"},
 };
-
-bool is7Bit(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// Converts with iconv; each byte that cannot be converted becomes '?'.
-std::string convert(std::string_view text, const char* from) {
-  iconv_t cd = iconv_open("UTF-8", from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
-    std::string out(text);
-    for (char& c : out) {
-      if (static_cast<unsigned char>(c) >= 0x80) c = '?';
-    }
-    return out;
-  }
-  std::string out;
-  out.reserve(text.size() * 2);
-  char* in = const_cast<char*>(text.data());
-  size_t inLeft = text.size();
-  char buffer[512];
-  while (inLeft > 0) {
-    char* outPtr = buffer;
-    size_t outLeft = sizeof buffer;
-    size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-    out.append(buffer, static_cast<size_t>(outPtr - buffer));
-    if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
-      out += '?';
-      ++in;
-      --inLeft;
-    }
-  }
-  iconv_close(cd);
-  return out;
-}
 
 void blankControls(std::string& text) {
   for (char& c : text) {
@@ -127,9 +91,8 @@ WordScan parseEncodedWord(std::string_view text, size_t start, std::string& deco
 }  // namespace
 
 std::string charsetToUtf8(std::string_view bytes, std::string_view charset) {
-  if (is7Bit(bytes)) return std::string(bytes);
   for (const KnownCharset& known : kCharsets) {
-    if (equalsNoCase(charset, known.name)) return convert(bytes, known.iconvName);
+    if (equalsNoCase(charset, known.name)) return convertCharset(bytes, "UTF-8", known.iconvName);
   }
   std::string out(bytes);  // us-ascii, or a set we do not know
   for (char& c : out) {
