@@ -6,13 +6,13 @@
 namespace quillet {
 
 class DotTerminator {
-public:
+ public:
   // Scans the next piece. Returns the number of bytes of the piece up to and including the
   // LF of the terminating line, or -1 when the block has not ended within the piece.
   [[nodiscard]] int scan(const char* data, int length);
   bool finished() const { return finished_; }
 
-private:
+ private:
   // LineStart: the next byte begins a line; InLine: inside a line; DotSeen: a line began
   // with "."; DotCr: the line so far is "." CR.
   enum class State { LineStart, InLine, DotSeen, DotCr };

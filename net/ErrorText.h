@@ -14,11 +14,11 @@ namespace quillet {
 // Codes returned by the network layer.
 namespace neterr {
 constexpr int kOk = 0;
-constexpr int kTerminated = 1;          // the running flag was cleared
-constexpr int kResolveFailed = 3;       // no address for a host name
+constexpr int kTerminated = 1;     // the running flag was cleared
+constexpr int kResolveFailed = 3;  // no address for a host name
 constexpr int kConnectUnexpected = 4;
-constexpr int kConnectFailed = 5;       // no connection within the time-out
-constexpr int kTimeout = 7;             // waitSocket, or no data for too long
+constexpr int kConnectFailed = 5;  // no connection within the time-out
+constexpr int kTimeout = 7;        // waitSocket, or no data for too long
 constexpr int kReadTimeout = 9;
 constexpr int kWriteTimeout = 10;
 constexpr int kPeerClosed = 11;
@@ -31,19 +31,19 @@ constexpr int kSocks4TargetUnreachable = 114;
 constexpr int kSocks4IdentMismatch = 115;
 constexpr int kSocks4Unknown = 116;
 constexpr int kSocks5ConnectFailed = 120;
-constexpr int kSocks5GeneralFailure = 122;   // reply codes 1..8 map to 122..129
+constexpr int kSocks5GeneralFailure = 122;  // reply codes 1..8 map to 122..129
 constexpr int kSocks5Unknown = 130;
 constexpr int kSocks5NoAcceptableMethod = 131;
 constexpr int kSocks5AuthFailed = 132;
 constexpr int kSocks5BadAddressType = 133;
-constexpr int kTlsSetupFailed = 180;         // library, context or session set-up
+constexpr int kTlsSetupFailed = 180;  // library, context or session set-up
 constexpr int kTlsHandshakeFailed = 181;
-constexpr int kTlsUntrusted = 182;           // certificate chain not trusted
-constexpr int kTlsHostMismatch = 183;        // certificate does not name the host
-constexpr int kTlsCaFileFailed = 184;        // the named CA file cannot be loaded
-constexpr int kTlsConnectionFailed = 185;    // TLS protocol error after the handshake
-constexpr int kTlsDataBeforeUpgrade = 186;   // plain bytes pending when TLS should start
-constexpr int kLineTooLong = 190;            // a received line exceeded the line cap
+constexpr int kTlsUntrusted = 182;          // certificate chain not trusted
+constexpr int kTlsHostMismatch = 183;       // certificate does not name the host
+constexpr int kTlsCaFileFailed = 184;       // the named CA file cannot be loaded
+constexpr int kTlsConnectionFailed = 185;   // TLS protocol error after the handshake
+constexpr int kTlsDataBeforeUpgrade = 186;  // plain bytes pending when TLS should start
+constexpr int kLineTooLong = 190;           // a received line exceeded the line cap
 
 // WinSock codes used by name.
 constexpr int kWouldBlock = 10035;

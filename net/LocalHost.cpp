@@ -18,8 +18,7 @@ void discoverLocalAddresses(ArrayTmpl<WSInfoIP>& addresses) {
 void discoverAddressesOf(const Str& hostName, ArrayTmpl<WSInfoIP>& addresses) {
   std::vector<NetAddress> found;
   Str official;
-  if (hostName.isBlank() ||
-      resolveHost(hostName, 0, AddressFamilies::Any, found, official) != 0) {
+  if (hostName.isBlank() || resolveHost(hostName, 0, AddressFamilies::Any, found, official) != 0) {
     addresses.add(WSInfoIP{"127.0.0.1", "localhost"});
     return;
   }

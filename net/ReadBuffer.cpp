@@ -28,17 +28,15 @@ char* ReadBuffer::space(int& room) {
   return bytes_.data() + end_;
 }
 
-void ReadBuffer::commit(int n) {
-  end_ += std::clamp(n, 0, kCapacity - end_);
-}
+void ReadBuffer::commit(int n) { end_ += std::clamp(n, 0, kCapacity - end_); }
 
 LineScan takeLine(ReadBuffer& buffer, Str& line, int maxLength) {
   while (!buffer.empty()) {
     // Take everything up to and including the next LF (or all of it) in one piece.
     const char* start = buffer.data();
     const void* lf = std::memchr(start, '\n', static_cast<size_t>(buffer.size()));
-    const int piece = lf != nullptr ? static_cast<int>(static_cast<const char*>(lf) - start) + 1
-                                    : buffer.size();
+    const int piece =
+        lf != nullptr ? static_cast<int>(static_cast<const char*>(lf) - start) + 1 : buffer.size();
     int from = 0;
     for (int i = 0; i < piece; ++i) {
       if (start[i] != '\0') continue;

@@ -14,7 +14,7 @@
 namespace quillet {
 
 class ReadBuffer {
-public:
+ public:
   static constexpr int kCapacity = 16384;  // one full TLS record fits
 
   ReadBuffer() : bytes_(kCapacity) {}
@@ -34,7 +34,7 @@ public:
   char* space(int& room);
   void commit(int n);
 
-private:
+ private:
   std::vector<char> bytes_;
   int begin_ = 0;
   int end_ = 0;

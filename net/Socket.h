@@ -25,7 +25,7 @@ struct IoResult {
 };
 
 class Socket {
-public:
+ public:
   Socket() = default;
   ~Socket();  // closes without linger wait
   Socket(const Socket&) = delete;
@@ -54,7 +54,7 @@ public:
   [[nodiscard]] IoResult send(const char* data, int length);
   [[nodiscard]] IoResult recv(char* buffer, int size);
 
-private:
+ private:
   int fd_ = -1;
   int family_ = 0;
 };

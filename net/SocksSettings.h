@@ -15,8 +15,8 @@ struct SocksSettings {
   int hostType = kNone;  // 0 none, 1 SOCKS4, 2 SOCKS5; other values mean none
   Str host;              // proxy host name or address
   int port = kDefaultPort;
-  Str user;              // SOCKS4 user id, or SOCKS5 user name
-  Str password;          // SOCKS5 password, plain text
+  Str user;      // SOCKS4 user id, or SOCKS5 user name
+  Str password;  // SOCKS5 password, plain text
 };
 
 }  // namespace quillet

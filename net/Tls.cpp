@@ -39,9 +39,7 @@ int bioRead(BIO* bio, char* buffer, int size) {
   return static_cast<int>(got);
 }
 
-long bioControl(BIO*, int command, long, void*) {
-  return command == BIO_CTRL_FLUSH ? 1 : 0;
-}
+long bioControl(BIO*, int command, long, void*) { return command == BIO_CTRL_FLUSH ? 1 : 0; }
 
 int bioCreate(BIO* bio) {
   BIO_set_init(bio, 1);
@@ -142,8 +140,8 @@ IoResult TlsSession::handshake() {
   const long verify = SSL_get_verify_result(ssl_);
   if (verify != X509_V_OK) {
     ERR_clear_error();
-    const bool nameMismatch = verify == X509_V_ERR_HOSTNAME_MISMATCH ||
-                              verify == X509_V_ERR_IP_ADDRESS_MISMATCH;
+    const bool nameMismatch =
+        verify == X509_V_ERR_HOSTNAME_MISMATCH || verify == X509_V_ERR_IP_ADDRESS_MISMATCH;
     return {IoStatus::Failed, 0, nameMismatch ? neterr::kTlsHostMismatch : neterr::kTlsUntrusted};
   }
   IoResult outcome = classify(result, neterr::kTlsHandshakeFailed);
@@ -174,9 +172,7 @@ IoResult TlsSession::write(const char* data, int length) {
   return outcome;
 }
 
-bool TlsSession::hasPending() const {
-  return ssl_ != nullptr && SSL_pending(ssl_) > 0;
-}
+bool TlsSession::hasPending() const { return ssl_ != nullptr && SSL_pending(ssl_) > 0; }
 
 void TlsSession::shutdown() {
   if (ssl_ == nullptr || !SSL_is_init_finished(ssl_)) return;

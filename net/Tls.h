@@ -23,7 +23,7 @@ struct TlsSettings {
 };
 
 class TlsSession {
-public:
+ public:
   TlsSession() = default;
   ~TlsSession();
   TlsSession(const TlsSession&) = delete;
@@ -51,7 +51,7 @@ public:
   // Sends the close alert once, without waiting for the peer's answer.
   void shutdown();
 
-private:
+ private:
   IoResult classify(int result, int failureCode);
 
   SSL_CTX* context_ = nullptr;

@@ -3,8 +3,8 @@
 
 namespace quillet {
 
-std::string formatTraceLine(uint32_t id, TraceDirection direction, const Str& line,
-                            bool withoutId, bool hidePassword) {
+std::string formatTraceLine(uint32_t id, TraceDirection direction, const Str& line, bool withoutId,
+                            bool hidePassword) {
   std::string text;
   if (!withoutId) text = std::to_string(id) + ": ";
   switch (direction) {

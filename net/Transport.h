@@ -13,7 +13,7 @@
 namespace quillet {
 
 class Transport {
-public:
+ public:
   Socket& socket() { return socket_; }
   const Socket& socket() const { return socket_; }
   bool isOpen() const { return socket_.isOpen(); }
@@ -35,7 +35,7 @@ public:
   TlsSession* tls() { return tls_.get(); }
   bool isTls() const { return tls_ != nullptr; }
 
-private:
+ private:
   Socket socket_;
   std::unique_ptr<TlsSession> tls_;
 };

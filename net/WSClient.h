@@ -47,7 +47,7 @@ constexpr uint32_t kSendEmptyBody = 0x4;
 [[nodiscard]] uint32_t socksOptionFor(const SocksSettings& settings);
 
 class WSClient {
-public:
+ public:
   static constexpr int kMaxLineLength = 65536;
   static constexpr int kLineSendTimeoutMs = 60000;
   static constexpr int kReplyTimeoutMs = 300000;
@@ -152,7 +152,7 @@ public:
   // Writes a note (such as "SOCKS5 via host") to the trace when options has kTrace.
   void traceNote(const Str& text, uint32_t options) const;
 
-private:
+ private:
   void emitTrace(const std::string& text) const;
   [[nodiscard]] int connectDirect(const Str& host, int port, int timeoutMs);
   [[nodiscard]] int connectAddress(const NetAddress& address, int timeoutMs);

@@ -21,8 +21,7 @@ constexpr int kDotBlockRead = 8192;
 
 }  // namespace
 
-int WSClient::sendFile(const Str& fileName, uint32_t options, uint32_t options2,
-                       int maxBodyLines) {
+int WSClient::sendFile(const Str& fileName, uint32_t options, uint32_t options2, int maxBodyLines) {
   File file(fileName);
   if (!file.open(File::kReadShared)) {
     if ((options2 & wsopt::kSendEmptyBody) == 0) return neterr::kFileOpenFailed;

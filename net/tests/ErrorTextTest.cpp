@@ -1,10 +1,10 @@
 // Error texts and the mapping of Linux errors onto WinSock codes.
-#include "net/ErrorText.h"
-
 #include <gtest/gtest.h>
 #include <netdb.h>
 
 #include <cerrno>
+
+#include "net/ErrorText.h"
 
 namespace quillet {
 namespace {
@@ -49,9 +49,9 @@ TEST(ErrorText, MapsErrnoOntoWinsockCodes) {
   EXPECT_EQ(winsockCodeFromResolver(EAI_NONAME), 11001);
   EXPECT_EQ(winsockCodeFromResolver(EAI_AGAIN), 11002);
   // Every mapped code has a text of its own.
-  for (int e : {EINTR, EBADF, EACCES, EFAULT, EINVAL, EMFILE, EINPROGRESS, EALREADY, ENOTSOCK,
-                EADDRINUSE, EADDRNOTAVAIL, ENETDOWN, ECONNABORTED, ENOBUFS, EISCONN, ENOTCONN,
-                ELOOP, ENAMETOOLONG, EHOSTDOWN, EDQUOT}) {
+  for (int e : {EINTR,    EBADF,    EACCES,     EFAULT,        EINVAL,    EMFILE,       EINPROGRESS,
+                EALREADY, ENOTSOCK, EADDRINUSE, EADDRNOTAVAIL, ENETDOWN,  ECONNABORTED, ENOBUFS,
+                EISCONN,  ENOTCONN, ELOOP,      ENAMETOOLONG,  EHOSTDOWN, EDQUOT}) {
     EXPECT_STRNE(errorMessage(winsockCodeFromErrno(e)), "Unknown Error") << e;
   }
 }

@@ -79,7 +79,7 @@ TEST(DotTerminator, FindsTheEndOfTheBlockAtEverySplit) {
       {"..\r\nb\r\n.\r\n", 10},  // dot-stuffed line first
       {"a.\r\n.x\r\n", -1},
       {"a\r\n. \r\n", -1},
-      {"a\n.\r\nz", 5},          // LF alone ends a line too
+      {"a\n.\r\nz", 5},  // LF alone ends a line too
       {"x\r\n.\r.\r\n", -1},
   };
   for (const TerminatorCase& c : cases) {
@@ -110,7 +110,8 @@ TEST(SliceWait, CountsSlicesByTheTimeOutRule) {
 TEST(TraceLine, MarksDirectionPrefixesIdAndMasksPasswords) {
   EXPECT_EQ(formatTraceLine(12, TraceDirection::Sent, "USER bob", false, true), "12: > USER bob");
   EXPECT_EQ(formatTraceLine(12, TraceDirection::Received, "+OK", true, false), "< +OK");
-  EXPECT_EQ(formatTraceLine(3, TraceDirection::Sent, "PASS secret", false, true), "3: > PASS *****");
+  EXPECT_EQ(formatTraceLine(3, TraceDirection::Sent, "PASS secret", false, true),
+            "3: > PASS *****");
   EXPECT_EQ(formatTraceLine(3, TraceDirection::Sent, "pass secret", true, true), "> PASS *****");
   EXPECT_EQ(formatTraceLine(3, TraceDirection::Sent, "PASS", true, true), "> PASS");
   EXPECT_EQ(formatTraceLine(3, TraceDirection::Sent, "PASS secret", true, false), "> PASS secret");

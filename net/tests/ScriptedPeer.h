@@ -13,7 +13,7 @@
 namespace quillet::testing {
 
 class ScriptedPeer {
-public:
+ public:
   using Script = std::function<void(int fd)>;
 
   explicit ScriptedPeer(Script script, int family = AF_INET);
@@ -36,7 +36,7 @@ public:
   static std::string readToEnd(int fd);
   static void sleepMs(int ms);
 
-private:
+ private:
   int listener_ = -1;
   int port_ = 0;
   std::thread thread_;

@@ -1,10 +1,9 @@
 // Byte layouts of the SOCKS requests and the meaning of every reply code.
-#include "net/SocksMessages.h"
-
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include "net/ErrorText.h"
+#include "net/SocksMessages.h"
 
 namespace quillet {
 namespace {

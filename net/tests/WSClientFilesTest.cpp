@@ -20,7 +20,7 @@ namespace {
 using testing::ScriptedPeer;
 
 class WSClientFiles : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     char pattern[] = "/tmp/net-files-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);

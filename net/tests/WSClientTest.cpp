@@ -1,7 +1,5 @@
 // The socket client against scripted loopback peers: lines in odd pieces, peers that close
 // or stay silent, stop requests, over-long lines, tracing, connecting over IPv4 and IPv6.
-#include "net/WSClient.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -13,6 +11,7 @@
 #include "ScriptedPeer.h"
 #include "base/ProcessContext.h"
 #include "net/ErrorText.h"
+#include "net/WSClient.h"
 
 namespace quillet {
 namespace {
@@ -83,7 +82,8 @@ TEST(WSClientLines, SilentPeerTimesOutAfterTheSlicesOfTheTimeOut) {
   connectClient(client, peer);
   Str line;
   // 5000 ms is one slice, 25000 ms two, 60000 ms six.
-  for (const auto& [timeoutMs, slices] : std::vector<std::pair<int, int>>{{5000, 1}, {25000, 2}, {60000, 6}}) {
+  for (const auto& [timeoutMs, slices] :
+       std::vector<std::pair<int, int>>{{5000, 1}, {25000, 2}, {60000, 6}}) {
     const auto start = Clock::now();
     EXPECT_EQ(client.readLine(line, timeoutMs, 0), neterr::kReadTimeout);
     const long long elapsed = millisecondsSince(start);
@@ -152,9 +152,8 @@ TEST(WSClientLines, EndlessLineIsRefusedAtTheCapAndTheSocketClosed) {
 }
 
 TEST(WSClientLines, LineOfExactlyTheCapIsAccepted) {
-  ScriptedPeer peer([](int fd) {
-    ScriptedPeer::send(fd, std::string(WSClient::kMaxLineLength, 'y') + "\r\n");
-  });
+  ScriptedPeer peer(
+      [](int fd) { ScriptedPeer::send(fd, std::string(WSClient::kMaxLineLength, 'y') + "\r\n"); });
   WSClient client;
   connectClient(client, peer);
   Str line;

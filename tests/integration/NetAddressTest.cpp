@@ -19,20 +19,25 @@ namespace {
 using testing::ScriptedPeer;
 
 class NetAddresses : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     if (geteuid() != 0) GTEST_SKIP() << "a private /etc/hosts needs root";
     char host[256] = {};
     gethostname(host, sizeof host - 1);
     hostName_ = host;
     const std::string hosts = dir_.file("hosts");
-    testing::writeFile(hosts, "127.0.0.1 localhost\n"
-                              "::1 dual.quillet.test\n127.0.0.1 dual.quillet.test\n"
-                              "::1 " + hostName_ + ".quillet.test " + hostName_ + "\n"
-                              "127.0.0.1 " + hostName_ + ".quillet.test " + hostName_ + "\n");
+    testing::writeFile(hosts,
+                       "127.0.0.1 localhost\n"
+                       "::1 dual.quillet.test\n127.0.0.1 dual.quillet.test\n"
+                       "::1 " +
+                           hostName_ + ".quillet.test " + hostName_ +
+                           "\n"
+                           "127.0.0.1 " +
+                           hostName_ + ".quillet.test " + hostName_ + "\n");
     static bool mounted = false;
     if (!mounted) {
-      if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+      if (unshare(CLONE_NEWNS) != 0 ||
+          mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
         GTEST_SKIP() << "no private mount namespace";
       }
       mounted = true;

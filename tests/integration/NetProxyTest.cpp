@@ -24,7 +24,7 @@ using testing::TestProcess;
 
 // Enters a private network namespace once per process; the reason when that is impossible.
 std::string enterPrivateNetwork() {
-  static std::string failure = [] () -> std::string {
+  static std::string failure = []() -> std::string {
     if (geteuid() != 0) return "a private network namespace needs root";
     if (unshare(CLONE_NEWNET) != 0) return "unshare(CLONE_NEWNET) was refused";
     const std::string ip = testing::findProgram("ip");
@@ -48,7 +48,7 @@ std::unique_ptr<ScriptedPeer> greetingTarget(int family = AF_INET) {
 }
 
 class NetProxy : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     const std::string reason = enterPrivateNetwork();
     if (!reason.empty()) GTEST_SKIP() << reason;
@@ -58,20 +58,22 @@ protected:
   bool startProxy(const std::vector<std::string>& argv) {
     if (argv.empty() || argv[0].empty()) return false;
     proxy_ = std::make_unique<TestProcess>(argv, dir_.file("proxy.log"));
-    return proxy_->started() && testing::waitForPort("127.0.0.1", SocksSettings::kDefaultPort, 10000);
+    return proxy_->started() &&
+           testing::waitForPort("127.0.0.1", SocksSettings::kDefaultPort, 10000);
   }
   bool startDante() {
     testing::writeFile(dir_.file("danted.conf"),
-                       "logoutput: " + dir_.file("danted.log") + "\n"
-                       "internal: 127.0.0.1 port = 1080\n"
-                       "external: 127.0.0.1\n"
-                       "socksmethod: none\n"
-                       "clientmethod: none\n"
-                       "user.privileged: root\n"
-                       "user.unprivileged: nobody\n"
-                       "client pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n  log: connect\n}\n"
-                       "socks pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n  protocol: tcp\n"
-                       "  log: connect\n}\n");
+                       "logoutput: " + dir_.file("danted.log") +
+                           "\n"
+                           "internal: 127.0.0.1 port = 1080\n"
+                           "external: 127.0.0.1\n"
+                           "socksmethod: none\n"
+                           "clientmethod: none\n"
+                           "user.privileged: root\n"
+                           "user.unprivileged: nobody\n"
+                           "client pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n  log: connect\n}\n"
+                           "socks pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n  protocol: tcp\n"
+                           "  log: connect\n}\n");
     return startProxy({testing::findProgram("danted"), "-f", dir_.file("danted.conf"), "-p",
                        dir_.file("danted.pid")});
   }
@@ -164,9 +166,9 @@ TEST_F(NetProxy, MicrosocksChecksUserAndPassword) {
   {
     auto target = greetingTarget(AF_INET6);  // IPv6 target as address type 4
     WSClient client;
-    ASSERT_EQ(connectThrough(client, SocksSettings::kSocks5, "::1", target->port(), "mailer",
-                             "s3cret"),
-              0);
+    ASSERT_EQ(
+        connectThrough(client, SocksSettings::kSocks5, "::1", target->port(), "mailer", "s3cret"),
+        0);
     expectGreeting(client);
     client.close(0);
   }

@@ -25,7 +25,7 @@ using testing::TempDir;
 using testing::TestProcess;
 
 class NetTls : public ::testing::Test {
-protected:
+ protected:
   static void SetUpTestSuite() {
     const std::string openssl = testing::findProgram("openssl");
     if (openssl.empty()) return;
@@ -39,7 +39,8 @@ protected:
                             "/other.pem -days 2 -subj /CN=Other-CA 2>/dev/null") &&
         testing::runCommand(openssl + " req" + ec + " -keyout " + d + "/server.key -out " + d +
                             "/server.csr -subj /CN=localhost 2>/dev/null") &&
-        (testing::writeFile(d + "/ext", "subjectAltName=DNS:localhost\nbasicConstraints=CA:FALSE\n"),
+        (testing::writeFile(d + "/ext",
+                            "subjectAltName=DNS:localhost\nbasicConstraints=CA:FALSE\n"),
          true) &&
         testing::runCommand(openssl + " x509 -req -in " + d + "/server.csr -CA " + d +
                             "/ca.pem -CAkey " + d + "/ca.key -CAcreateserial -out " + d +
@@ -157,7 +158,8 @@ TEST_F(NetTls, UpgradesAPlainSessionAfterStls) {
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(server, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) relay(fd, server);
+    if (connect(server, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+      relay(fd, server);
     close(server);
   });
   WSClient client;

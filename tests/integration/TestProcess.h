@@ -14,7 +14,7 @@ namespace quillet::testing {
 std::string findProgram(const std::string& name);
 
 class TestProcess {
-public:
+ public:
   // Starts argv[0] (a full path) with the arguments; standard output and error go to
   // logFile. started() tells whether it runs.
   TestProcess(const std::vector<std::string>& argv, const std::string& logFile);
@@ -27,19 +27,19 @@ public:
   bool running();
   pid_t pid() const { return pid_; }
 
-private:
+ private:
   pid_t pid_ = -1;
   bool reaped_ = false;
 };
 
 class TempDir {
-public:
+ public:
   TempDir();
   ~TempDir();
   const std::string& path() const { return path_; }
   std::string file(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+ private:
   std::string path_;
 };
 
