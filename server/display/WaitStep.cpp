@@ -27,9 +27,10 @@ WaitResult WaitStep::run() {
   // The Interval runs on the monotonic clock, so setting the wall clock cannot stretch it;
   // the break time is a wall-clock moment.
   const Clock::time_point end = Clock::now() + timings_.interval;
-  for (;;) {
+  // At least one poll per call, so an Interval of 0 cannot make the supervisor spin.
+  for (bool polled = false;; polled = true) {
     if (!ProcessContext::instance().running()) return WaitResult::Continue;
-    if (Clock::now() >= end) return WaitResult::Continue;
+    if (polled && Clock::now() >= end) return WaitResult::Continue;
     if (breakAt_ != 0 && currentTimestamp() >= breakAt_) return WaitResult::Stop;
     if (keys_ != nullptr) {
       if (const std::optional<int> key = keys_->nextKey()) {

@@ -44,9 +44,9 @@ class WaitStep {
   WaitStep(WaitTimings timings, KeySource* keys, RunRequests& requests, MessageOutput& output,
            Str signalDirectory, uint32_t breakAt, std::function<void()> mailLog);
 
-  // One Interval of waiting: Stop when the operator confirmed the terminate question or
-  // the break time has come; Continue at the end of the Interval or when the process
-  // running flag is cleared.
+  // One Interval of waiting (at least one poll): Stop when the operator confirmed the
+  // terminate question or the break time has come; Continue at the end of the Interval or
+  // when the process running flag is cleared.
   [[nodiscard]] WaitResult run();
 
  private:

@@ -74,6 +74,16 @@ TEST_F(WaitStepTest, IntervalWithoutInputContinues) {
   EXPECT_TRUE(lines_.empty());
 }
 
+TEST_F(WaitStepTest, ZeroIntervalStillPollsOnce) {
+  touch("IPOP3.sig");
+  WaitStep step =
+      makeStep(nullptr, WaitTimings{milliseconds(0), milliseconds(50), milliseconds(100)});
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(step.run(), WaitResult::Continue);
+  EXPECT_GE(std::chrono::steady_clock::now() - started, milliseconds(50));
+  EXPECT_TRUE(requests_.inboundRun.isSet());
+}
+
 TEST_F(WaitStepTest, EscapeThenLowerCaseYStops) {
   // Through a pipe as the terminal would deliver it: Escape, then "y" without Shift.
   int pipeEnds[2];

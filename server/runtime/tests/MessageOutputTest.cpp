@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "server/runtime/MessageLines.h"
@@ -188,6 +189,32 @@ TEST_F(MessageOutputTest, MessageAreaGetsScreenLinesAndTextBecomesUtf8) {
             "26-12-07 23:59:58 0003: M\xc3\xbcller  ok\r\n"
             "                  continued\r\n"
             "26-12-07 23:59:58 plain again\r\n");
+}
+
+TEST_F(MessageOutputTest, LinesOfConcurrentThreadsNeverInterleave) {
+  constexpr int kThreads = 4;
+  constexpr int kLines = 50;
+  MessageOutput output = makeOutput();
+  std::vector<std::thread> writers;
+  for (int t = 1; t <= kThreads; ++t) {
+    writers.emplace_back([&output, t] {
+      for (int i = 0; i < kLines; ++i) output.threadWrite(t, Str(std::string(60, 'a' + t)));
+    });
+  }
+  for (std::thread& writer : writers) writer.join();
+
+  std::istringstream log(readBytes(root_ / "STRANDEL.LOG"));
+  std::string line;
+  int count = 0;
+  while (std::getline(log, line)) {
+    ++count;
+    ASSERT_EQ(line.size(), 18u + 6u + 60u + 1u) << line;  // with the CR before the LF
+    const char letter = line[24];
+    EXPECT_EQ(line.substr(24, 60), std::string(60, letter));
+  }
+  EXPECT_EQ(count, kThreads * kLines);
+  EXPECT_EQ(readBytes(root_ / "STRANDEL261207.LOG"), readBytes(root_ / "STRANDEL.LOG"));
+  EXPECT_EQ(plainLines_.size(), static_cast<size_t>(kThreads * kLines));
 }
 
 }  // namespace
