@@ -96,6 +96,11 @@ TEST(Socks4Dialogue, UnresolvableTargetFailsBeforeAnythingIsSent) {
             neterr::kResolveFailed);
   proxy.join();
   EXPECT_EQ(received, "");
+
+  // SOCKS4 carries IPv4 addresses only.
+  ScriptedPeer second([](int fd) { ScriptedPeer::readToEnd(fd); });
+  WSClient six;
+  EXPECT_EQ(connectVia(six, second, wsopt::kSocks4, "::1"), neterr::kResolveFailed);
 }
 
 TEST(Socks5Dialogue, NoAuthenticationWithDottedAndNamedTargets) {
