@@ -14,6 +14,7 @@
 #include "base/File.h"
 #include "base/IniItem.h"
 #include "base/IniStore.h"
+#include "tests/support/TempDir.h"
 #include "base/ProcessContext.h"
 
 namespace quillet {
@@ -21,32 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A private directory for one test, removed afterwards.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "inistore-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  std::string file(const char* name) const { return (fs::path(path_) / name).string(); }
-
- private:
-  std::string path_;
-};
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-std::string readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testing::TempDir;
+using testing::readBytes;
+using testing::writeBytes;
 
 // A store with a few keys of the server, each type once, and a given file.
 class SettingsFile : public ::testing::Test {

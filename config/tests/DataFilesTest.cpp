@@ -54,7 +54,7 @@ TEST(DataPOPTest, WritesEveryFieldAtItsOffset) {
     file.setDeleted(true);
     ASSERT_TRUE(file.close());
   }
-  const std::string bytes = readBytes(dir.path("DataPOP.DAT"));
+  const std::string bytes = readBytes(dir.file("DataPOP.DAT"));
   ASSERT_EQ(bytes.size(), 1024u);
   std::string expected = blankPopRecord();
   place(expected, 1, "*");
@@ -89,7 +89,7 @@ TEST(DataPOPTest, ReadsHandMadeRecords) {
   place(first, 510, "S");
   std::string second = blankPopRecord();  // all blank: older files look like this
   place(second, 1, "*");
-  writeBytes(dir.path("DataPOP.DAT"), first + second);
+  writeBytes(dir.file("DataPOP.DAT"), first + second);
 
   DataPOP file(dir.str("DataPOP.DAT"));
   ASSERT_TRUE(file.open());
@@ -117,7 +117,7 @@ TEST(DataPOPTest, ReadsHandMadeRecords) {
 
 TEST(DataPOPTest, CountsOnlyWholeRecords) {
   TempDir dir;
-  writeBytes(dir.path("DataPOP.DAT"), std::string(2500, 'x'));
+  writeBytes(dir.file("DataPOP.DAT"), std::string(2500, 'x'));
   DataPOP file(dir.str("DataPOP.DAT"));
   ASSERT_TRUE(file.open());
   EXPECT_EQ(file.recordCount(), 2);
@@ -132,7 +132,7 @@ TEST(DataPOPTest, CreatesMissingFileEmptyAndPrivate) {
   EXPECT_EQ(file.recordCount(), 0);
   EXPECT_FALSE(file.goTo(1));
   struct stat info {};
-  ASSERT_EQ(::stat(dir.path("DataPOP.DAT").c_str(), &info), 0);
+  ASSERT_EQ(::stat(dir.file("DataPOP.DAT").c_str(), &info), 0);
   EXPECT_EQ(info.st_size, 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
@@ -146,7 +146,7 @@ TEST(DataPOPTest, ForeignOrDamagedContentReadsAsZerosAndTextWithoutCrashing) {
   place(damaged, 415, "ab:cd");
   place(damaged, 427, "thirty    ");
   place(damaged, 497, "pop3      ");
-  writeBytes(dir.path("DataPOP.DAT"), damaged);
+  writeBytes(dir.file("DataPOP.DAT"), damaged);
 
   DataPOP file(dir.str("DataPOP.DAT"));
   ASSERT_TRUE(file.open());
@@ -171,7 +171,7 @@ TEST(DataPOPTest, WriteBackTouchesOnlyTheChangedRecord) {
   std::string third_broken = third;
   place(third_broken, 53, "#");  // a wrong separator in the record that will be changed
   const std::string tail = "partial";
-  writeBytes(dir.path("DataPOP.DAT"), good + damaged + third_broken + tail);
+  writeBytes(dir.file("DataPOP.DAT"), good + damaged + third_broken + tail);
 
   {
     DataPOP file(dir.str("DataPOP.DAT"));
@@ -183,7 +183,7 @@ TEST(DataPOPTest, WriteBackTouchesOnlyTheChangedRecord) {
     ASSERT_TRUE(file.goTo(1));  // writes record 3 back
     ASSERT_TRUE(file.close());
   }
-  const std::string bytes = readBytes(dir.path("DataPOP.DAT"));
+  const std::string bytes = readBytes(dir.file("DataPOP.DAT"));
   ASSERT_EQ(bytes.size(), 3 * 1024 + tail.size());
   EXPECT_EQ(bytes.substr(0, 1024), good);
   EXPECT_EQ(bytes.substr(1024, 1024), damaged);
@@ -197,7 +197,7 @@ TEST(DataPOPTest, AppendOverwritesAnIncompleteTailOnly) {
   TempDir dir;
   std::string first = blankPopRecord();
   place(first, 3, "kept");
-  writeBytes(dir.path("DataPOP.DAT"), first + std::string(300, 'z'));
+  writeBytes(dir.file("DataPOP.DAT"), first + std::string(300, 'z'));
   {
     DataPOP file(dir.str("DataPOP.DAT"));
     ASSERT_TRUE(file.open());
@@ -206,7 +206,7 @@ TEST(DataPOPTest, AppendOverwritesAnIncompleteTailOnly) {
     file.setUser("new");
     ASSERT_TRUE(file.close());
   }
-  const std::string bytes = readBytes(dir.path("DataPOP.DAT"));
+  const std::string bytes = readBytes(dir.file("DataPOP.DAT"));
   ASSERT_EQ(bytes.size(), 2048u);
   EXPECT_EQ(bytes.substr(0, 1024), first);
   EXPECT_EQ(field(bytes, 1024, 2, 3, 50), padded("new", 50));
@@ -221,7 +221,7 @@ TEST(DataPOPTest, CacheServesManyRecordsAndSeesOwnWrites) {
     place(record, 497, std::to_string(n));
     bytes += record;
   }
-  writeBytes(dir.path("DataPOP.DAT"), bytes);
+  writeBytes(dir.file("DataPOP.DAT"), bytes);
   DataPOP file(dir.str("DataPOP.DAT"));
   ASSERT_TRUE(file.open());
   ASSERT_EQ(file.recordCount(), 250);
@@ -253,7 +253,7 @@ TEST(DataUserTest, WritesEveryFieldAtItsOffset) {
     file.setDeleted(true);
     ASSERT_TRUE(file.close());
   }
-  const std::string bytes = readBytes(dir.path("DataUser.DAT"));
+  const std::string bytes = readBytes(dir.file("DataUser.DAT"));
   ASSERT_EQ(bytes.size(), 512u);
   std::string first = blankUserRecord();
   place(first, 3, "Jane.Doe@Example.ORG");
@@ -271,11 +271,11 @@ TEST(DataConfTest, EmptyFileGetsOneBlankRecordAtOnce) {
   ASSERT_TRUE(file.open());
   ASSERT_TRUE(file.ensureFirstRecord());
   // Already on disk while the file is still open.
-  EXPECT_EQ(readBytes(dir.path("DATACONF.DAT")), blankConfRecord());
+  EXPECT_EQ(readBytes(dir.file("DATACONF.DAT")), blankConfRecord());
   EXPECT_EQ(file.blankRecord(), Str(std::string_view(blankConfRecord())));
   ASSERT_TRUE(file.ensureFirstRecord());
   ASSERT_TRUE(file.close());
-  EXPECT_EQ(readBytes(dir.path("DATACONF.DAT")), blankConfRecord());
+  EXPECT_EQ(readBytes(dir.file("DATACONF.DAT")), blankConfRecord());
 }
 
 TEST(DataConfTest, FileWithRecordsIsLeftAlone) {
@@ -283,7 +283,7 @@ TEST(DataConfTest, FileWithRecordsIsLeftAlone) {
   std::string record = blankConfRecord();
   place(record, 3, "Y");
   place(record, 5, "text");
-  writeBytes(dir.path("DATACONF.DAT"), record + "junk");
+  writeBytes(dir.file("DATACONF.DAT"), record + "junk");
   {
     DataConf file(dir.str("DATACONF.DAT"));
     ASSERT_TRUE(file.open());
@@ -291,18 +291,18 @@ TEST(DataConfTest, FileWithRecordsIsLeftAlone) {
     ASSERT_TRUE(file.goTo(1));
     EXPECT_EQ(file.readText(DataConf::kText.offset, DataConf::kText.width), Str(std::string_view(padded("text", 50))));
   }
-  EXPECT_EQ(readBytes(dir.path("DATACONF.DAT")), record + "junk");
+  EXPECT_EQ(readBytes(dir.file("DATACONF.DAT")), record + "junk");
 }
 
 TEST(DataConfTest, ShorterThanOneRecordCountsAsEmpty) {
   TempDir dir;
-  writeBytes(dir.path("DATACONF.DAT"), std::string(100, '|'));
+  writeBytes(dir.file("DATACONF.DAT"), std::string(100, '|'));
   DataConf file(dir.str("DATACONF.DAT"));
   ASSERT_TRUE(file.open());
   EXPECT_EQ(file.recordCount(), 0);
   ASSERT_TRUE(file.ensureFirstRecord());
   file.close();
-  EXPECT_EQ(readBytes(dir.path("DATACONF.DAT")), blankConfRecord());
+  EXPECT_EQ(readBytes(dir.file("DATACONF.DAT")), blankConfRecord());
 }
 
 TEST(RecordFileTest, SecondOpenerIsRefusedWhileTheFileIsHeld) {

@@ -32,7 +32,7 @@ std::string popRecord(const std::string& user, const std::string& host, char del
 
 TEST(MailboxTableTest, SkipsDeletedAndDisabledRecordsAndFindsFirstServer) {
   TempDir dir;
-  writeBytes(dir.path("DataPOP.DAT"),
+  writeBytes(dir.file("DataPOP.DAT"),
              popRecord("gone", "deleted.example", '*') +      // deleted
              popRecord("off", "disabled.example", ' ', '*') +  // disabled
              popRecord("nohost", "") +                         // usable, no host
@@ -58,7 +58,7 @@ TEST(MailboxTableTest, EntryFieldsAreConvertedTrimmedAndScheduled) {
   place(record, 446, " note ");
   place(record, 497, "          ");  // blank port: the server default applies
   place(record, 510, "T");
-  writeBytes(dir.path("DataPOP.DAT"), record);
+  writeBytes(dir.file("DataPOP.DAT"), record);
   DataPOP file(dir.str("DataPOP.DAT"));
   ASSERT_TRUE(file.open());
   MailboxTable table;
@@ -90,7 +90,7 @@ TEST(MailboxTableTest, EmptyOrForeignFileGivesNoCrashAndNoFirstServer) {
   EXPECT_EQ(table.count(), 0);
   EXPECT_TRUE(table.firstServer().empty());
 
-  writeBytes(dir.path("other.txt"), std::string(3000, '\n'));
+  writeBytes(dir.file("other.txt"), std::string(3000, '\n'));
   DataPOP foreign(dir.str("other.txt"));
   ASSERT_TRUE(foreign.open());
   ASSERT_TRUE(table.build(foreign));
@@ -107,7 +107,7 @@ std::string userRecord(const std::string& address, char deleted = ' ') {
 
 TEST(AddressListTest, TrimsLowerCasesAndSkipsBlankAndDeletedRecords) {
   TempDir dir;
-  writeBytes(dir.path("DataUser.DAT"),
+  writeBytes(dir.file("DataUser.DAT"),
              userRecord("   Anna@Example.COM ") + userRecord("deleted@example.com", '*') +
              userRecord("") + userRecord("anna@example.com") + userRecord("b@example.com") +
              std::string(100, 'x'));  // incomplete tail
@@ -126,8 +126,8 @@ TEST(AddressListTest, TrimsLowerCasesAndSkipsBlankAndDeletedRecords) {
 
 TEST(DataFilesTest, ServerLoadCreatesMissingFilesAndFillsTables) {
   TempDir dir;
-  writeBytes(dir.path("DataPOP.DAT"), popRecord("u", "pop.example"));
-  writeBytes(dir.path("DataUser.DAT"), userRecord("a@example.com"));
+  writeBytes(dir.file("DataPOP.DAT"), popRecord("u", "pop.example"));
+  writeBytes(dir.file("DataUser.DAT"), userRecord("a@example.com"));
   DataFiles files(dir.str(""));
   MailboxTable mailboxes;
   AddressList addresses;
@@ -135,7 +135,7 @@ TEST(DataFilesTest, ServerLoadCreatesMissingFilesAndFillsTables) {
   EXPECT_EQ(mailboxes.count(), 1);
   EXPECT_EQ(addresses.count(), 1);
   EXPECT_TRUE(files.close());
-  EXPECT_EQ(testing::readBytes(dir.path("DATACONF.DAT")), testing::blankConfRecord());
+  EXPECT_EQ(testing::readBytes(dir.file("DATACONF.DAT")), testing::blankConfRecord());
 }
 
 TEST(DataFilesTest, OneFileHeldElsewhereFailsTheWholeOpenAndReleasesTheOthers) {

@@ -22,7 +22,7 @@ class SettingsTest : public ::testing::Test {
 protected:
   // Settings read from a file with the given lines (CR LF, as Helmcrest writes them).
   ServerSettings& readSettings(const std::string& lines) {
-    writeBytes(dir_.path("QUILLET.INI"), lines);
+    writeBytes(dir_.file("QUILLET.INI"), lines);
     settings_ = std::make_unique<ServerSettings>(dir_.str("QUILLET.INI"));
     EXPECT_TRUE(settings_->read());
     return *settings_;

@@ -11,40 +11,11 @@
 #include <string>
 
 #include "base/Str.h"
+#include "tests/support/TempDir.h"
 
 namespace quillet::testing {
 
-class TempDir {
-public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillet-config-XXXXXX").string();
-    const char* made = ::mkdtemp(pattern.data());
-    EXPECT_NE(made, nullptr);
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  std::string path(const std::string& name) const { return path_ + "/" + name; }
-  Str str(const std::string& name) const { return Str(std::string_view(path(name))); }
-
-private:
-  std::string path_;
-};
-
-inline std::string readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void writeBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using quillet::testing::TempDir;
 
 // A well-formed blank record: "|", blank deleted flag, "|", blank fields closed by "|" at
 // the given separator offsets, CR LF.

@@ -12,39 +12,13 @@
 #include <string>
 
 #include "decode/SMTPDecode.h"
+#include "tests/support/TempDir.h"
 
 namespace quillet::testing {
 
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/quillet-decode-XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempDir() {
-    std::string command = "rm -rf '" + path_ + "'";
-    (void)!system(command.c_str());
-  }
-  const std::string& path() const { return path_; }
-  // Number of entries in the directory.
-  int entries() const {
-    int n = 0;
-    if (DIR* dir = opendir(path_.c_str())) {
-      while (dirent* entry = readdir(dir))
-        n += std::string(entry->d_name) != "." && std::string(entry->d_name) != "..";
-      closedir(dir);
-    }
-    return n;
-  }
+using quillet::testing::TempDir;
 
- private:
-  std::string path_;
-};
-
-inline std::string readAll(const Str& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+inline std::string readAll(const Str& path) { return readBytes(path.toStd()); }
 
 // Lines joined by CR LF, ending with the wire form's "." line.
 inline std::string message(std::initializer_list<std::string> lines) {

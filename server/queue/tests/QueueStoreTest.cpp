@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/TempDir.h"
 #include "base/FileSystem.h"
 #include "server/queue/QueueStore.h"
 
@@ -27,17 +28,8 @@ Timer fixedTime() {
   return t;
 }
 
-std::string readBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void writeBytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
+using testing::readBytes;
+using testing::writeBytes;
 
 unsigned modeOf(const fs::path& path) {
   struct stat info {};
@@ -48,14 +40,11 @@ unsigned modeOf(const fs::path& path) {
 class QueueStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/queue-store-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    root_ = temp_.path();
     store_ =
         std::make_unique<QueueStore>(Str(root_.string()), counter_, [] { return fixedTime(); });
     ASSERT_TRUE(store().createQueueDirectories());
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   QueueStore& store() { return *store_; }
   fs::path inDir() const { return root_ / "MSG-IN"; }
@@ -82,6 +71,7 @@ class QueueStoreTest : public ::testing::Test {
     return entry;
   }
 
+  testing::TempDir temp_{"quillet-queue"};
   fs::path root_;
   MessageNameCounter counter_{[] { return fixedTime(); }};
   std::unique_ptr<QueueStore> store_;

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/TempDir.h"
 #include "server/runtime/StatisticsCsvFile.h"
 #include "server/runtime/StatisticsWriter.h"
 
@@ -15,12 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
+using testing::readBytes;
 
 ArraySMTPInfoAddress addresses(std::initializer_list<const char*> list) {
   ArraySMTPInfoAddress result;
@@ -31,20 +27,18 @@ ArraySMTPInfoAddress addresses(std::initializer_list<const char*> list) {
 class StatisticsWriterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/statistics-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    root_ = temp_.path();
     options_.writeStatisticFile = true;
     options_.programDirectory = Str(root_.string());
     clock_.date = Date{2026, 12, 0, 7};
     clock_.time = Time{23, 59, 58, 500};
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   StatisticsWriter makeWriter() {
     return StatisticsWriter(options_, [this] { return clock_; });
   }
 
+  testing::TempDir temp_{"quillet-statistics"};
   fs::path root_;
   StatisticsOptions options_;
   Timer clock_;

@@ -1,0 +1,43 @@
+// Temporary directories and whole-file helpers for tests (see TempDir.h).
+#include "tests/support/TempDir.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace quillet::testing {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir(const char* prefix) {
+  std::string pattern = (fs::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed: " + pattern);
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+int TempDir::entries() const {
+  int n = 0;
+  std::error_code error;
+  for (fs::directory_iterator it(path_, error), end; !error && it != end; it.increment(error)) ++n;
+  return n;
+}
+
+std::string readBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+}  // namespace quillet::testing

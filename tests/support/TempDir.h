@@ -1,0 +1,34 @@
+// Test support shared by every test program: a private temporary directory that is
+// removed with everything in it when the test ends, and whole-file read and write.
+#pragma once
+
+#include <string>
+
+#include "base/Str.h"
+
+namespace quillet::testing {
+
+class TempDir {
+ public:
+  // Makes a fresh directory (mode 0700) under the system's temporary directory.
+  explicit TempDir(const char* prefix = "quillet-test");
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // The path of a file in the directory.
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  // The same as a Str, for the classes that take file names.
+  Str str(const std::string& name) const { return Str(std::string_view(file(name))); }
+  // Number of entries in the directory.
+  int entries() const;
+
+ private:
+  std::string path_;
+};
+
+std::string readBytes(const std::string& path);
+void writeBytes(const std::string& path, const std::string& bytes);
+
+}  // namespace quillet::testing
