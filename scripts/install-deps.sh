@@ -8,6 +8,7 @@ packages=(
   cmake ninja-build g++ clang pkg-config
   libgtest-dev libgmock-dev
   libssl-dev openssl dante-server microsocks iproute2 util-linux
+  libsystemd-dev
 )
 
 missing=()

@@ -1,16 +1,85 @@
-// Runnel's program entry. For now it prints the banner and the program directory it
-// would work in; the server run, service mode and display are added on top of this.
+// Runnel's program entry: decides from the command line whether to install or remove the
+// systemd service or to run the server, as a service when systemd started the process and
+// as a console program otherwise.
+//
+// Only the first argument counts, compared without regard to letter case: "install",
+// "remove"; anything else runs the server.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "base/Memory.h"
+#include "base/ProcessContext.h"
+#include "platform/ProgramPath.h"
+#include "platform/ServiceNotify.h"
 #include "server/Banner.h"
+#include "server/Kernel.h"
+#include "server/ServerRun.h"
+#include "server/ServiceControl.h"
+#include "server/ServiceName.h"
 
-int main() {
-  quillet::installOutOfMemoryHandler();
-  std::fputs(quillet::bannerText(false).c_str(), stdout);
-  const char* home = std::getenv("QUILLET_HOME");
-  std::printf("Program directory: %s\n", home && *home ? home : "(directory of the program)");
+namespace {
+
+using namespace quillet;
+
+void printBanner(bool serviceMode) {
+  std::fputs(bannerText(serviceMode).c_str(), stdout);
+  std::fflush(stdout);
+}
+
+// The banner of install and remove: the title without the system name.
+void printCommandBanner() {
+  std::printf("\n%s\n%s\n%s\n\n", kProgramTitle, kNoticeLine1, kNoticeLine2);
+  std::fflush(stdout);
+}
+
+int controlService(bool install, const Str& serviceName, const Str& programDirectory,
+                   const std::string& programPath) {
+  printCommandBanner();
+  ServiceControlSetup setup;
+  setup.serviceName = serviceName;
+  setup.programPath = programPath;
+  setup.programDirectory = programDirectory.toStd();
+  setup.applyEnvironment();
+  (void)(install ? installService(setup) : removeService(setup));
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  installOutOfMemoryHandler();
+  const std::string programPath = executablePath();
+  const Str programDirectory = Kernel::programDirectoryFromEnvironment();
+  if (programDirectory.empty()) {
+    std::fprintf(stderr, "Unable to determine the program directory; set QUILLET_HOME\n");
+    return 1;
+  }
+  const Str serviceName = readServiceName(
+      serviceNameFilePath(programDirectory, Str(programPath.empty() ? "runnel" : programPath)));
+
+  if (argc >= 2) {
+    const Str command(argv[1]);
+    if (command.equalsIgnoreCase("remove")) return controlService(false, serviceName, programDirectory, programPath);
+    if (command.equalsIgnoreCase("install")) return controlService(true, serviceName, programDirectory, programPath);
+  }
+
+  ServerRunOptions options;
+  options.programDirectory = programDirectory;
+  options.serviceName = serviceName;
+  options.serviceMode = startedBySystemd();
+  options.programPath = programPath;
+  options.arguments.assign(argv, argv + argc);
+  // A copy that replaced a process after a restart continues it: no second start-up delay.
+  if (const char* restarted = std::getenv(kRestartedEnvironment); restarted != nullptr) {
+    options.startupDelay = false;
+    ::unsetenv(kRestartedEnvironment);
+  }
+  if (options.serviceMode) {
+    printBanner(true);
+    std::printf("Starting %s as a service\n", serviceName.c_str());
+    std::fflush(stdout);
+  }
+  return runServer(options);
 }

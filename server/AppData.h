@@ -1,0 +1,89 @@
+// AppData: the state of one server run. It is made after the start-up delay from the
+// run's Kernel and destroyed at the end of the run, so a restart builds everything anew:
+// the thread registry, counters and requests, the break time, the network settings, the
+// queue store and statistics writer, and the mailbox table and address list loaded from
+// the data files.
+//
+// The data files are open only while they are loaded: loadDataFiles() takes the data lock
+// "QUILLETDBT.LCK", loads, closes the files and releases the lock again, so the
+// administration program can edit them while the server runs (a change restarts the run).
+// The watchers remember the files' times as they stood after the load.
+//
+// It starts no threads and writes no messages (the supervisor does both).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include "base/FileReRead.h"
+#include "base/Str.h"
+#include "base/ThreadRegistry.h"
+#include "config/AddressList.h"
+#include "config/MailboxTable.h"
+#include "config/NetworkSettings.h"
+#include "server/Kernel.h"
+#include "server/queue/QueueStore.h"
+#include "server/runtime/RunState.h"
+#include "server/runtime/StatisticsWriter.h"
+
+namespace quillet {
+
+class AppData {
+ public:
+  static constexpr const char* kDataLockName = "QUILLETDBT.LCK";
+
+  enum class LoadResult { Loaded, LockBusy, LoadFailed };
+
+  // Reads Verbose, the break time (from now on) and the dial-up and SOCKS settings.
+  explicit AppData(Kernel& kernel);
+  AppData(const AppData&) = delete;
+  AppData& operator=(const AppData&) = delete;
+
+  Kernel& kernel() { return kernel_; }
+  const ServerSettings& settings() const { return kernel_.settings(); }
+  MessageOutput& output() { return kernel_.output(); }
+
+  bool verbose() const { return verbose_; }
+  const Str& programTitle() const { return programTitle_; }
+  // Timestamp at which the run stops by itself; 0 = none.
+  uint32_t breakAt() const { return breakAt_; }
+
+  ThreadRegistry& threads() { return threads_; }
+  ServerCounters& counters() { return counters_; }
+  RunRequests& requests() { return requests_; }
+  const std::optional<DialUpSettings>& dialUp() const { return dialUp_; }
+  const SocksSettings& socks() const { return socks_; }
+  QueueStore& queues() { return queues_; }
+  StatisticsWriter& statistics() { return statistics_; }
+  MailboxTable& mailboxes() { return mailboxes_; }
+  AddressList& addresses() { return addresses_; }
+
+  // Takes the data lock (one attempt), loads the three data files into the mailbox table
+  // and the address list (giving DATACONF.DAT its first record), closes them, records
+  // their times in the watchers and releases the lock. LockBusy: another program holds the
+  // lock; LoadFailed: a file could not be opened, read or written. Nothing stays open or
+  // locked in any case.
+  [[nodiscard]] LoadResult loadDataFiles();
+
+  // True when one of the data files was saved again since the last successful load.
+  [[nodiscard]] bool dataFilesChanged() const;
+
+ private:
+  Kernel& kernel_;
+  bool verbose_;
+  Str programTitle_;
+  uint32_t breakAt_;
+  ThreadRegistry threads_;
+  ServerCounters counters_;
+  RunRequests requests_;
+  std::optional<DialUpSettings> dialUp_;
+  SocksSettings socks_;
+  QueueStore queues_;
+  StatisticsWriter statistics_;
+  MailboxTable mailboxes_;
+  AddressList addresses_;
+  std::array<FileReRead, 3> dataWatchers_;
+};
+
+}  // namespace quillet
