@@ -42,15 +42,19 @@ void writeRaw(int fd, const char* data, size_t n) {
   }
 }
 
-// Async-signal-safe: tcsetattr and write only.
+// Async-signal-safe: tcsetattr and write only. Each part is done at most once.
 void restoreSaved() {
-  if (!rawModeActive.exchange(false)) return;
-  ::tcsetattr(savedTerminal.fd, TCSAFLUSH, &savedTerminal.state);
-  const size_t length = restoreSequenceLength.load();
+  if (rawModeActive.exchange(false)) ::tcsetattr(savedTerminal.fd, TCSAFLUSH, &savedTerminal.state);
+  const size_t length = restoreSequenceLength.exchange(0);
   if (length > 0) writeRaw(STDOUT_FILENO, restoreSequence, length);
 }
 
 void restoreAtExit() { restoreSaved(); }
+
+void registerRestoreAtExit() {
+  static std::once_flag registered;
+  std::call_once(registered, [] { std::atexit(restoreAtExit); });
+}
 
 void fatalSignalHandler(int signalNumber) {
   const int savedErrno = errno;
@@ -88,9 +92,7 @@ bool writeToTerminal(int fd, std::string_view bytes) {
 }
 
 RawTerminalMode::RawTerminalMode(int fd) : fd_(fd) {
-  static std::once_flag atExitRegistered;
-  std::call_once(atExitRegistered, [] { std::atexit(restoreAtExit); });
-
+  registerRestoreAtExit();
   std::lock_guard<std::mutex> guard(rawModeMutex);
   if (rawModeActive.load() || !isTerminal(fd)) return;
   termios state{};
@@ -121,7 +123,9 @@ void setTerminalRestoreSequence(std::string_view bytes) {
   // Clear first so that a signal arriving meanwhile never writes a half-copied sequence.
   restoreSequenceLength.store(0);
   const size_t n = bytes.size() < kRestoreSequenceMax ? bytes.size() : kRestoreSequenceMax;
-  if (n > 0) std::memcpy(restoreSequence, bytes.data(), n);
+  if (n == 0) return;
+  registerRestoreAtExit();
+  std::memcpy(restoreSequence, bytes.data(), n);
   restoreSequenceLength.store(n);
 }
 

@@ -51,8 +51,8 @@ class RawTerminalMode {
 // 127 bytes are kept; an empty text clears it.
 void setTerminalRestoreSequence(std::string_view bytes);
 
-// Restores the saved terminal mode and writes the restore sequence. Safe inside a signal
-// handler; does nothing when no raw mode is active.
+// Restores the saved mode when raw mode is active and writes the restore sequence when one
+// is set, each at most once. Safe inside a signal handler. Also runs at exit().
 void restoreTerminalFromSignal();
 
 // Installs handlers for SIGABRT, SIGSEGV, SIGBUS, SIGFPE and SIGILL that restore the

@@ -5,6 +5,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/EventLog.h"
@@ -78,6 +79,25 @@ TEST(TerminalTest, RestoreFromSignalPathEndsRawMode) {
   termios after{};
   ASSERT_EQ(::tcgetattr(pty.slave(), &after), 0);
   EXPECT_EQ(after.c_lflag, before.c_lflag);
+}
+
+TEST(TerminalTest, RestoreSequenceIsWrittenOnceWithoutRawMode) {
+  int pipeEnds[2];
+  ASSERT_EQ(::pipe(pipeEnds), 0);
+  std::fflush(stdout);
+  const int savedStdout = ::dup(STDOUT_FILENO);
+  ASSERT_EQ(::dup2(pipeEnds[1], STDOUT_FILENO), STDOUT_FILENO);
+  setTerminalRestoreSequence("\x1b[?1049l");
+  restoreTerminalFromSignal();
+  restoreTerminalFromSignal();
+  setTerminalRestoreSequence("cleared");
+  setTerminalRestoreSequence({});
+  restoreTerminalFromSignal();
+  ::dup2(savedStdout, STDOUT_FILENO);
+  ::close(savedStdout);
+  ::close(pipeEnds[1]);
+  EXPECT_EQ(readWaitingBytes(pipeEnds[0]), "\x1b[?1049l");
+  ::close(pipeEnds[0]);
 }
 
 TEST(TerminalTest, SizeAndTerminalTests) {

@@ -11,9 +11,13 @@ std::unique_ptr<ConsoleDisplay> ConsoleDisplay::openOnTerminal(bool mono) {
   if (!isTerminal(STDOUT_FILENO)) return nullptr;
   const TerminalSize size = terminalSize(STDOUT_FILENO).value_or(TerminalSize{});
   const int keyFd = isTerminal(STDIN_FILENO) ? STDIN_FILENO : -1;
-  return std::make_unique<ConsoleDisplay>(
+  auto display = std::make_unique<ConsoleDisplay>(
       [](std::string_view bytes) { (void)writeToTerminal(STDOUT_FILENO, bytes); }, size.columns,
       size.rows, mono, keyFd);
+  // Leaves the alternate screen even when the process ends without destroying the display.
+  setTerminalRestoreSequence(ConsoleScreen::kLeaveSequence);
+  installTerminalRestoreOnFatalSignals();
+  return display;
 }
 
 ConsoleDisplay::ConsoleDisplay(ConsoleScreen::Output output, int width, int height, bool mono,
@@ -21,10 +25,7 @@ ConsoleDisplay::ConsoleDisplay(ConsoleScreen::Output output, int width, int heig
     : screen_(std::move(output), width, height, mono) {
   if (keyFd >= 0) {
     rawMode_.emplace(keyFd);
-    if (rawMode_->active()) {
-      setTerminalRestoreSequence(ConsoleScreen::kLeaveSequence);
-      installTerminalRestoreOnFatalSignals();
-    }
+    if (rawMode_->active()) installTerminalRestoreOnFatalSignals();
     keys_.emplace(keyFd);
   }
   screen_.open();

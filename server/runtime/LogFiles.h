@@ -43,12 +43,13 @@ class LogFiles {
   // lock is held from opening to closing.
   [[nodiscard]] bool append(const Timer& moment, const Str& line);
 
+ private:
   // Deletes the dated logs from purgeDays before the moment backwards until a gap of
   // kPurgeGapDays days without a log, or until the first day of the timestamp scale.
-  // Returns the number of logs deleted. Called by append() when a day's log is created.
+  // Returns the number of logs deleted. Called by append(), under the log lock, when a
+  // day's log is created.
   int purge(const Timer& moment) const;
 
- private:
   LogOptions options_;
   std::mutex mutex_;  // the log lock
 };
