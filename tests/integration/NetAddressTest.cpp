@@ -48,7 +48,7 @@ class NetAddresses : public ::testing::Test {
   }
   void TearDown() override { umount("/etc/hosts"); }
 
-  testing::TempDir dir_;
+  testing::TempDir dir_{"quillet-it", testing::kServerDirMode};
   std::string hostName_;
 };
 

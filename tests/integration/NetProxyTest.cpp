@@ -100,7 +100,7 @@ class NetProxy : public ::testing::Test {
     EXPECT_STREQ(line.c_str(), kTargetGreeting);
   }
 
-  TempDir dir_;
+  TempDir dir_{"quillet-it", testing::kServerDirMode};
   std::unique_ptr<TestProcess> proxy_;
 };
 

@@ -29,7 +29,7 @@ class NetTls : public ::testing::Test {
   static void SetUpTestSuite() {
     const std::string openssl = testing::findProgram("openssl");
     if (openssl.empty()) return;
-    dir_ = new TempDir();
+    dir_ = new TempDir("quillet-it", testing::kServerDirMode);
     const std::string d = dir_->path();
     const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
     const bool made =

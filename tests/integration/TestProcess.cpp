@@ -73,17 +73,6 @@ TestProcess::~TestProcess() {
   waitpid(pid_, &status, 0);
 }
 
-TempDir::TempDir() {
-  char pattern[] = "/tmp/quillet-it-XXXXXX";
-  if (mkdtemp(pattern) != nullptr) path_ = pattern;
-  chmod(path_.c_str(), 0755);  // servers that drop to nobody read their files here
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-}
-
 bool runCommand(const std::string& commandLine) { return std::system(commandLine.c_str()) == 0; }
 
 bool waitForPort(const std::string& host, int port, int timeoutMs) {

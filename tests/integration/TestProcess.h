@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TempDir.h"
+
 namespace quillet::testing {
 
 // The full path of a program found in PATH or in /usr/sbin, /sbin; empty when missing.
@@ -32,16 +34,9 @@ class TestProcess {
   bool reaped_ = false;
 };
 
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
+// Servers started by these tests drop to an unprivileged user that must read their files.
+inline constexpr unsigned kServerDirMode = 0755;
 
- private:
-  std::string path_;
-};
 
 // Runs a shell command line (test set-up only: certificates); true on exit code 0.
 bool runCommand(const std::string& commandLine);

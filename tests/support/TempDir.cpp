@@ -12,10 +12,11 @@ namespace quillet::testing {
 
 namespace fs = std::filesystem;
 
-TempDir::TempDir(const char* prefix) {
+TempDir::TempDir(const char* prefix, unsigned mode) {
   std::string pattern = (fs::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed: " + pattern);
   path_ = pattern;
+  fs::permissions(path_, static_cast<fs::perms>(mode));
 }
 
 TempDir::~TempDir() {

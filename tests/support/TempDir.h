@@ -4,14 +4,16 @@
 
 #include <string>
 
+
 #include "base/Str.h"
 
 namespace quillet::testing {
 
 class TempDir {
  public:
-  // Makes a fresh directory (mode 0700) under the system's temporary directory.
-  explicit TempDir(const char* prefix = "quillet-test");
+  // Makes a fresh directory under the system's temporary directory; servers started by
+  // tests that drop to another user need a mode that lets them in (0755).
+  explicit TempDir(const char* prefix = "quillet-test", unsigned mode = 0700);
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
