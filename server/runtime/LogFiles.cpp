@@ -41,9 +41,15 @@ bool LogFiles::append(const Timer& moment, const Str& line) {
   if (!options_.writeLogFile) return true;
   std::lock_guard<std::mutex> guard(mutex_);
 
-  File dated(datedPath(moment.date));
-  bool newDay = false;
-  if (!dated.openAppend(newDay)) return false;
+  const Str datedName = datedPath(moment.date);
+  // A new day is a dated log that did not exist before this line. openAppend's own answer
+  // is not enough: it also reports a creation when an existing log was busy for a moment,
+  // and the current log must not be emptied then.
+  const bool existed = fileExists(datedName);
+  File dated(datedName);
+  bool created = false;
+  if (!dated.openAppend(created)) return false;
+  const bool newDay = created && !existed;
   File current(currentPath());
   // A new day's first line starts the current log anew; otherwise it is appended to.
   bool currentCreated = false;

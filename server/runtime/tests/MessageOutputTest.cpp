@@ -1,6 +1,8 @@
 // Message output: golden log and screen lines, the dated and current logs across days,
 // the purge, logging off, the log directory choice and an unwritable log directory.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -10,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/ProcessContext.h"
 #include "server/runtime/MessageLines.h"
 #include "server/runtime/MessageOutput.h"
 #include "server/runtime/RunState.h"
@@ -169,6 +172,24 @@ TEST_F(MessageOutputTest, UnwritableLogDirectoryStillShowsMessages) {
   output.write("and this", false);
   EXPECT_EQ(plainLines_, (std::vector<std::string>{"still visible", "and this"}));
   EXPECT_FALSE(fs::exists(root_ / "missing"));
+}
+
+TEST_F(MessageOutputTest, BusyDatedLogNeitherStopsTheMessageNorEmptiesTheCurrentLog) {
+  writeBytes(root_ / "STRANDEL261207.LOG", "26-12-07 08:00:00 earlier\r\n");
+  writeBytes(root_ / "STRANDEL.LOG", "26-12-07 08:00:00 earlier\r\n");
+  const int holder = ::open((root_ / "STRANDEL261207.LOG").c_str(), O_RDONLY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  ProcessContext::instance().setFileOpenAttempts(1);
+  MessageOutput output = makeOutput();
+  output.write("while busy", true);
+  ::close(holder);
+  output.write("afterwards", true);
+  ProcessContext::instance().setFileOpenAttempts(2);
+
+  EXPECT_EQ(plainLines_, (std::vector<std::string>{"while busy", "afterwards"}));
+  EXPECT_EQ(readBytes(root_ / "STRANDEL.LOG"),
+            "26-12-07 08:00:00 earlier\r\n26-12-07 23:59:58 afterwards\r\n");
 }
 
 TEST_F(MessageOutputTest, MessageAreaGetsScreenLinesAndTextBecomesUtf8) {
