@@ -1,0 +1,258 @@
+// Tests of the runnel program as a new user runs it: in a private program directory
+// (QUILLET_HOME), with standard output a pipe (plain lines), stopped by signals. They
+// check the banner and start lines, the stop, the exit code, what is left on disk, a
+// second instance, a restart on a saved settings file and the service mode's signals.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/FileNames.h"
+#include "tests/support/TempDir.h"
+
+extern char** environ;
+
+namespace quillet {
+namespace {
+
+using namespace std::chrono_literals;
+using quillet::testing::readBytes;
+using quillet::testing::TempDir;
+using quillet::testing::writeBytes;
+
+constexpr const char* kSettings =
+    "SmartHost=mail.office.example\r\nPostmaster=postmaster@office.example\r\n"
+    "Interval=1\r\nThreadStartupDelay=0\r\n";
+
+// One runnel process with its standard output collected by a reader thread.
+class RunnelProcess {
+ public:
+  RunnelProcess(const std::string& home, std::vector<std::string> arguments = {},
+                std::vector<std::string> extraEnvironment = {}) {
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+      const std::string text = *entry;
+      // The test may itself run under systemd; runnel must not think it is a service.
+      if (text.rfind("NOTIFY_SOCKET=", 0) == 0 || text.rfind("INVOCATION_ID=", 0) == 0 ||
+          text.rfind("QUILLET_", 0) == 0) {
+        continue;
+      }
+      environment.push_back(text);
+    }
+    environment.push_back("QUILLET_HOME=" + home);
+    for (std::string& extra : extraEnvironment) environment.push_back(std::move(extra));
+    arguments.insert(arguments.begin(), RUNNEL_PROGRAM);
+
+    int fds[2];
+    EXPECT_EQ(::pipe(fds), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    std::vector<char*> argv, envp;
+    for (std::string& a : arguments) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (std::string& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    EXPECT_EQ(::posix_spawn(&pid_, RUNNEL_PROGRAM, &actions, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    reader_ = std::thread([this, fd = fds[0]] {
+      char buffer[4096];
+      for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        std::lock_guard lock(mutex_);
+        output_.append(buffer, static_cast<size_t>(n));
+      }
+      ::close(fd);
+    });
+  }
+  ~RunnelProcess() {
+    if (!exited_) {
+      ::kill(pid_, SIGKILL);
+      (void)waitExit(10s);
+    }
+    if (reader_.joinable()) reader_.join();
+  }
+
+  std::string output() const {
+    std::lock_guard lock(mutex_);
+    return output_;
+  }
+  int occurrences(const std::string& text) const {
+    const std::string all = output();
+    int n = 0;
+    for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++n;
+    return n;
+  }
+  // True once text appeared times times (within limit).
+  bool waitFor(const std::string& text, int times = 1, std::chrono::milliseconds limit = 20s) const {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+      if (occurrences(text) >= times) return true;
+      std::this_thread::sleep_for(20ms);
+    }
+    return false;
+  }
+  void signal(int number) const { ::kill(pid_, number); }
+  // The exit code, or -1 when it did not end in time, -2 when killed by a signal.
+  int waitExit(std::chrono::milliseconds limit = 30s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        if (reader_.joinable()) reader_.join();
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+      }
+      std::this_thread::sleep_for(20ms);
+    }
+    return -1;
+  }
+  bool exited() const { return exited_; }
+
+ private:
+  pid_t pid_ = 0;
+  bool exited_ = false;
+  std::thread reader_;
+  mutable std::mutex mutex_;
+  std::string output_;
+};
+
+class RunnelProcessTest : public ::testing::Test {
+ protected:
+  RunnelProcessTest() : home_("runnel-home") { writeBytes(home_.file("QUILLET.INI"), kSettings); }
+  std::string home() const { return home_.path(); }
+  TempDir home_;
+};
+
+TEST_F(RunnelProcessTest, StartsAndStopsOnSigterm) {
+  RunnelProcess runnel(home());
+  ASSERT_TRUE(runnel.waitFor("running on "));
+  // The threads run once the instance lock is taken.
+  for (int i = 0; i < 200 && !fileExists(home_.str("QUILLETSVC.LCK")); ++i) std::this_thread::sleep_for(10ms);
+  runnel.signal(SIGTERM);
+  EXPECT_EQ(runnel.waitExit(), 0);
+  const std::string out = runnel.output();
+  EXPECT_EQ(out.rfind("\nQuillet v3.19 (Linux)\n", 0), 0u) << out;
+  EXPECT_NE(out.find("Quillet v3.19 started\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("Quillet stopped\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Config Error"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Delaying"), std::string::npos) << out;
+  // Nothing locked is left behind; the run made its files.
+  EXPECT_FALSE(fileExists(home_.str("QUILLETSVC.LCK")));
+  EXPECT_FALSE(fileExists(home_.str("QUILLETDBT.LCK")));
+  EXPECT_TRUE(std::filesystem::is_directory(home_.file("MSG-IN")));
+  EXPECT_TRUE(std::filesystem::is_directory(home_.file("MSG-OUT")));
+  EXPECT_EQ(readBytes(home_.file("DATACONF.DAT")).size(), 256u);
+  EXPECT_NE(readBytes(home_.file("STRANDEL.LOG")).find("Quillet stopped"), std::string::npos);
+}
+
+TEST_F(RunnelProcessTest, WithoutSettingsReportsTheConfigErrorEveryInterval) {
+  ::unlink(home_.file("QUILLET.INI").c_str());
+  // Interval defaults to 60 s: the first check comes at once, the next one much later.
+  RunnelProcess runnel(home());
+  ASSERT_TRUE(runnel.waitFor("Config Error: Address of Postmaster is invalid!"));
+  runnel.signal(SIGINT);  // Ctrl+C in console mode
+  EXPECT_EQ(runnel.waitExit(), 0);
+  EXPECT_EQ(runnel.occurrences("Quillet stopped"), 1);
+}
+
+TEST_F(RunnelProcessTest, ASecondInstanceReportsItAndWaits) {
+  RunnelProcess first(home());
+  ASSERT_TRUE(first.waitFor("running on "));
+  for (int i = 0; i < 200 && !fileExists(home_.str("QUILLETSVC.LCK")); ++i) std::this_thread::sleep_for(10ms);
+  RunnelProcess second(home());
+  ASSERT_TRUE(second.waitFor("There is already an instance of Quillet running!", 2));
+  EXPECT_GE(second.occurrences("Please shut down either this or the other instance"), 2);
+  second.signal(SIGTERM);
+  EXPECT_EQ(second.waitExit(), 0);
+  // The second one's end leaves the first one's lock alone.
+  EXPECT_TRUE(fileExists(home_.str("QUILLETSVC.LCK")));
+  first.signal(SIGTERM);
+  EXPECT_EQ(first.waitExit(), 0);
+  EXPECT_EQ(first.occurrences("There is already"), 0);
+}
+
+TEST_F(RunnelProcessTest, RestartsOnASavedSettingsFileWithoutAnotherDelay) {
+  writeBytes(home_.file("QUILLET.INI"), std::string(kSettings) + "StartupDelay=1\r\n");
+  RunnelProcess runnel(home());
+  ASSERT_TRUE(runnel.waitFor("Quillet v3.19 started"));
+  std::this_thread::sleep_for(300ms);
+  const auto path = std::filesystem::path(home_.file("QUILLET.INI"));
+  std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + 5s);
+  ASSERT_TRUE(runnel.waitFor("Quillet v3.19 started", 2));
+  EXPECT_EQ(runnel.occurrences("Quillet stopped"), 1);
+  runnel.signal(SIGTERM);
+  EXPECT_EQ(runnel.waitExit(), 0);
+  EXPECT_EQ(runnel.occurrences("Delaying startup for 1 seconds"), 1);
+  EXPECT_EQ(runnel.occurrences("\nQuillet v3.19 (Linux)\n"), 2);
+  EXPECT_EQ(runnel.occurrences("Quillet stopped"), 2);
+}
+
+TEST_F(RunnelProcessTest, ServiceModeIgnoresInterruptAndHangupButStopsOnSigterm) {
+  RunnelProcess runnel(home(), {}, {"INVOCATION_ID=0123456789abcdef"});
+  ASSERT_TRUE(runnel.waitFor("running on "));
+  EXPECT_NE(runnel.output().find("Starting Quillet as a service\n"), std::string::npos);
+  EXPECT_NE(runnel.output().find("Quillet v3.19 (Linux Service)\n"), std::string::npos);
+  runnel.signal(SIGINT);
+  runnel.signal(SIGHUP);
+  EXPECT_EQ(runnel.waitExit(1500ms), -1);  // still running
+  runnel.signal(SIGTERM);
+  EXPECT_EQ(runnel.waitExit(), 0);
+  EXPECT_EQ(runnel.occurrences("Quillet stopped"), 1);
+}
+
+TEST_F(RunnelProcessTest, SigquitEndsAtOnceWithCodeZero) {
+  RunnelProcess runnel(home());
+  ASSERT_TRUE(runnel.waitFor("running on "));
+  runnel.signal(SIGQUIT);
+  EXPECT_EQ(runnel.waitExit(), 0);
+  EXPECT_EQ(runnel.occurrences("Quillet stopped"), 0);
+}
+
+TEST_F(RunnelProcessTest, InstallAndRemoveUseTheServiceNameFile) {
+  ::mkdir(home_.file("units").c_str(), 0755);
+  const std::string fake = home_.file("systemctl");
+  writeBytes(fake, "#!/bin/sh\necho \"$*\" >> '" + home_.file("calls.log") +
+                       "'\n[ \"$1\" = is-active ] && echo inactive\nexit 0\n");
+  ::chmod(fake.c_str(), 0755);
+  writeBytes(home_.file("runnel.svc"), "Office Mail\r\n");
+  const std::vector<std::string> environment{"QUILLET_SYSTEMD_UNIT_DIR=" + home_.file("units"),
+                                             "QUILLET_SYSTEMCTL=" + fake};
+  {
+    RunnelProcess install(home(), {"INSTALL"}, environment);
+    EXPECT_EQ(install.waitExit(), 0);
+    EXPECT_EQ(install.output(),
+              "\nQuillet v3.19\nMail collector: POP3 mailboxes to your own SMTP server\n"
+              "Copyright (c) 2026 the Quillet developers\n\nService OfficeMail installed!\n");
+  }
+  const std::string unit = readBytes(home_.file("units/OfficeMail.service"));
+  EXPECT_NE(unit.find("ExecStart=\"" + std::filesystem::canonical(RUNNEL_PROGRAM).string() + "\"\n"),
+            std::string::npos) << unit;
+  EXPECT_NE(unit.find("Environment=\"QUILLET_HOME=" + home() + "/\"\n"), std::string::npos) << unit;
+  {
+    RunnelProcess remove(home(), {"remove", "ignored"}, environment);
+    EXPECT_EQ(remove.waitExit(), 0);
+    EXPECT_NE(remove.output().find("Service OfficeMail removed!\n"), std::string::npos);
+  }
+  EXPECT_FALSE(fileExists(home_.str("units/OfficeMail.service")));
+  // Nothing of a server run happened.
+  EXPECT_FALSE(std::filesystem::exists(home_.file("MSG-IN")));
+}
+
+}  // namespace
+}  // namespace quillet
