@@ -153,7 +153,7 @@ TEST_F(SupervisorTest, APausedLoopStandsStillButAStopEndsIt) {
   const auto outcome = supervise(workers(1), 5, [&](int pass) {
     if (pass != 1) return;
     paused_ = true;
-    operatorThread = std::thread([this] {
+    operatorThread = std::thread([] {
       std::this_thread::sleep_for(200ms);
       ProcessContext::instance().setRunning(false);
     });
