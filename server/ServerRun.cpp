@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -73,9 +74,29 @@ void writeHostAddresses(AppData& app) {
   output.write("", false);
 }
 
-void reportServiceStatus(bool serviceMode, const Str& text) {
-  if (serviceMode) (void)notifyStatus(text.toStd());
-}
+// The run's reports to systemd in service mode (nothing in console mode). A report that
+// cannot be sent goes to the system log and ends the run, as a failed service status
+// report does: systemd would otherwise wait for a service that never reports.
+class ServiceReports {
+ public:
+  ServiceReports(bool serviceMode, EventLog& eventLog)
+      : serviceMode_(serviceMode), eventLog_(eventLog) {}
+
+  void ready() { check([] { return notifyReady(); }); }
+  void status(const Str& text) { check([&text] { return notifyStatus(text.toStd()); }); }
+  void stopping() { check([] { return notifyStopping(); }); }
+
+ private:
+  template <typename Send>
+  void check(Send send) {
+    if (!serviceMode_ || send()) return;
+    eventLog_.error(errno, "SetServiceStatus failed!");
+    ProcessContext::instance().setRunning(false);
+  }
+
+  bool serviceMode_;
+  EventLog& eventLog_;
+};
 
 enum class RunEnd { Stop, Restart };
 
@@ -85,6 +106,8 @@ class Run {
 
   RunEnd execute() {
     kernel_ = std::make_unique<Kernel>(options_.programDirectory, options_.serviceMode);
+    EventLog eventLog(options_.serviceName.toStd());
+    ServiceReports reports(options_.serviceMode, eventLog);
     setConsoleTitle(kProgramTitle);
     print(bannerText(options_.serviceMode));
     MessageOutput& output = kernel_->output();
@@ -92,7 +115,7 @@ class Run {
     if (delay_ && delaySeconds > 0) {
       const Str message = Str("Delaying startup for ") + Str::fromInt(delaySeconds) + " seconds";
       output.write(message, true);
-      reportServiceStatus(options_.serviceMode, message);
+      reports.status(message);
       delayStartup(delaySeconds);
     }
 
@@ -100,7 +123,6 @@ class Run {
     if (!app_->queues().createQueueDirectories()) {
       output.write("Error: Unable to create the queue directories MSG-IN and MSG-OUT", true);
     }
-    EventLog eventLog(options_.serviceName.toStd());
     display_ = ConsoleDisplay::openOnTerminal(kernel_->settings().boolean(ServerKey::ScreenMono));
     if (display_) {
       display_->drawHeader(kProgramTitle, kNoticeLine1);
@@ -111,10 +133,10 @@ class Run {
     writeHostAddresses(*app_);
 
     Sema instanceLock(kInstanceLockName);
-    const Supervisor::Outcome outcome = supervise(instanceLock);
+    const Supervisor::Outcome outcome = supervise(instanceLock, reports);
     const bool restart = outcome == Supervisor::Outcome::Restart;
-    if (!restart && options_.serviceMode) (void)notifyStopping();
-    reportServiceStatus(options_.serviceMode, restart ? "Restarting" : "Stopping");
+    if (!restart) reports.stopping();
+    reports.status(restart ? "Restarting" : "Stopping");
 
     const int pauses =
         options_.serviceMode && !restart ? kStopPausesService : kStopPausesConsole;
@@ -131,7 +153,7 @@ class Run {
   }
 
  private:
-  Supervisor::Outcome supervise(Sema& instanceLock) {
+  Supervisor::Outcome supervise(Sema& instanceLock, ServiceReports& reports) {
     MessageOutput& output = kernel_->output();
     const ThreadStartList threads = serverThreads(*app_, display_ ? &display_->screen() : nullptr);
     WaitTimings timings;
@@ -144,9 +166,8 @@ class Run {
     Supervisor::Hooks hooks;
     hooks.wait = [&waitStep] { return waitStep.run(); };
     hooks.paused = [] { return supervisorPaused(); };
-    const bool serviceMode = options_.serviceMode;
-    hooks.status = [serviceMode](const Str& text) { reportServiceStatus(serviceMode, text); };
-    if (serviceMode) (void)notifyReady();
+    hooks.status = [&reports](const Str& text) { reports.status(text); };
+    reports.ready();
     Supervisor supervisor(*app_, instanceLock, threads, std::move(hooks));
     return supervisor.run();
   }

@@ -6,6 +6,8 @@
 // "remove"; anything else runs the server.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 #include <string>
 #include <vector>
 
@@ -63,6 +65,12 @@ int main(int argc, char** argv) {
     const Str command(argv[1]);
     if (command.equalsIgnoreCase("remove")) return controlService(false, serviceName, programDirectory, programPath);
     if (command.equalsIgnoreCase("install")) return controlService(true, serviceName, programDirectory, programPath);
+  }
+
+  std::error_code error;
+  if (!std::filesystem::is_directory(programDirectory.toStd(), error)) {
+    std::fprintf(stderr, "Program directory %s does not exist\n", programDirectory.c_str());
+    return 1;
   }
 
   ServerRunOptions options;
