@@ -82,9 +82,15 @@ class ServiceReports {
   ServiceReports(bool serviceMode, EventLog& eventLog)
       : serviceMode_(serviceMode), eventLog_(eventLog) {}
 
-  void ready() { check([] { return notifyReady(); }); }
-  void status(const Str& text) { check([&text] { return notifyStatus(text.toStd()); }); }
-  void stopping() { check([] { return notifyStopping(); }); }
+  void ready() {
+    check([] { return notifyReady(); });
+  }
+  void status(const Str& text) {
+    check([&text] { return notifyStatus(text.toStd()); });
+  }
+  void stopping() {
+    check([] { return notifyStopping(); });
+  }
 
  private:
   template <typename Send>
@@ -138,8 +144,7 @@ class Run {
     if (!restart) reports.stopping();
     reports.status(restart ? "Restarting" : "Stopping");
 
-    const int pauses =
-        options_.serviceMode && !restart ? kStopPausesService : kStopPausesConsole;
+    const int pauses = options_.serviceMode && !restart ? kStopPausesService : kStopPausesConsole;
     (void)runStopSequence(app_->threads(), pauses, output);
     eventLog.stopped();
     output.write("Quillet stopped", false);

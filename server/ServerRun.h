@@ -20,12 +20,12 @@ namespace quillet {
 inline constexpr const char* kRestartedEnvironment = "QUILLET_RESTARTED";
 
 struct ServerRunOptions {
-  Str programDirectory;                 // ending in '/'
-  Str serviceName;                      // syslog ident
-  bool serviceMode = false;             // started by systemd
-  bool startupDelay = true;             // false: this process continues an earlier one
-  std::string programPath;              // the program file, for a re-execution
-  std::vector<std::string> arguments;   // the command line, argv[0] included
+  Str programDirectory;                // ending in '/'
+  Str serviceName;                     // syslog ident
+  bool serviceMode = false;            // started by systemd
+  bool startupDelay = true;            // false: this process continues an earlier one
+  std::string programPath;             // the program file, for a re-execution
+  std::vector<std::string> arguments;  // the command line, argv[0] included
 };
 
 // Runs the server until a run ends with stop; returns the process exit code (0).

@@ -66,7 +66,8 @@ class Control {
 bool writeUnitFile(const std::string& path, const std::string& text) {
   DurableReplace replace{Str(path)};
   if (!replace.begin()) return false;
-  if (replace.file().write(text.data(), static_cast<int>(text.size())) != static_cast<int>(text.size())) {
+  if (replace.file().write(text.data(), static_cast<int>(text.size())) !=
+      static_cast<int>(text.size())) {
     return false;
   }
   if (!replace.commit()) return false;
@@ -87,7 +88,8 @@ void ServiceControlSetup::applyEnvironment() {
   if (const char* dir = std::getenv("QUILLET_SYSTEMD_UNIT_DIR"); dir != nullptr && *dir != '\0') {
     unitDirectory = dir;
   }
-  if (const char* program = std::getenv("QUILLET_SYSTEMCTL"); program != nullptr && *program != '\0') {
+  if (const char* program = std::getenv("QUILLET_SYSTEMCTL");
+      program != nullptr && *program != '\0') {
     systemctl = program;
   }
 }

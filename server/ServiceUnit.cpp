@@ -64,7 +64,8 @@ std::optional<std::string> unitNameFor(const Str& serviceName) {
 std::optional<std::string> unitFileText(const Str& serviceName, const std::string& programPath,
                                         const std::string& programDirectory) {
   if (programPath.empty() || programDirectory.empty()) return std::nullopt;
-  if (hasControlCharacter(programPath) || hasControlCharacter(programDirectory)) return std::nullopt;
+  if (hasControlCharacter(programPath) || hasControlCharacter(programDirectory))
+    return std::nullopt;
   std::string text;
   text += "# Written by \"runnel install\"; \"runnel remove\" stops the service and deletes it.\n";
   text += "[Unit]\n";

@@ -5,8 +5,8 @@
 // 0x21 to 0x79, among them '/', '\' and '@', which must not reach a unit file name: every
 // byte outside letters, digits, ':', '_', '.' and '-' is written as "\xNN" (as
 // systemd-escape does), and a name longer than systemd's limit is refused. Paths written
-// into the unit are quoted where systemd unquotes them, with '%' doubled (systemd specifiers); paths holding control
-// characters are refused.
+// into the unit are quoted where systemd unquotes them, with '%' doubled (systemd specifiers);
+// paths holding control characters are refused.
 #pragma once
 
 #include <optional>

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <system_error>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "base/Memory.h"
@@ -63,8 +63,10 @@ int main(int argc, char** argv) {
 
   if (argc >= 2) {
     const Str command(argv[1]);
-    if (command.equalsIgnoreCase("remove")) return controlService(false, serviceName, programDirectory, programPath);
-    if (command.equalsIgnoreCase("install")) return controlService(true, serviceName, programDirectory, programPath);
+    if (command.equalsIgnoreCase("remove"))
+      return controlService(false, serviceName, programDirectory, programPath);
+    if (command.equalsIgnoreCase("install"))
+      return controlService(true, serviceName, programDirectory, programPath);
   }
 
   std::error_code error;

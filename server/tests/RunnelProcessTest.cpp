@@ -2,8 +2,8 @@
 // (QUILLET_HOME), with standard output a pipe (plain lines), stopped by signals. They
 // check the banner and start lines, the stop, the exit code, what is left on disk, a
 // second instance, a restart on a saved settings file and the service mode's signals.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -99,7 +99,8 @@ class RunnelProcess {
     return n;
   }
   // True once text appeared times times (within limit).
-  bool waitFor(const std::string& text, int times = 1, std::chrono::milliseconds limit = 20s) const {
+  bool waitFor(const std::string& text, int times = 1,
+               std::chrono::milliseconds limit = 20s) const {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < end) {
       if (occurrences(text) >= times) return true;
@@ -143,7 +144,8 @@ TEST_F(RunnelProcessTest, StartsAndStopsOnSigterm) {
   RunnelProcess runnel(home());
   ASSERT_TRUE(runnel.waitFor("running on "));
   // The threads run once the instance lock is taken.
-  for (int i = 0; i < 200 && !fileExists(home_.str("QUILLETSVC.LCK")); ++i) std::this_thread::sleep_for(10ms);
+  for (int i = 0; i < 200 && !fileExists(home_.str("QUILLETSVC.LCK")); ++i)
+    std::this_thread::sleep_for(10ms);
   runnel.signal(SIGTERM);
   EXPECT_EQ(runnel.waitExit(), 0);
   const std::string out = runnel.output();
@@ -174,7 +176,8 @@ TEST_F(RunnelProcessTest, WithoutSettingsReportsTheConfigErrorEveryInterval) {
 TEST_F(RunnelProcessTest, ASecondInstanceReportsItAndWaits) {
   RunnelProcess first(home());
   ASSERT_TRUE(first.waitFor("running on "));
-  for (int i = 0; i < 200 && !fileExists(home_.str("QUILLETSVC.LCK")); ++i) std::this_thread::sleep_for(10ms);
+  for (int i = 0; i < 200 && !fileExists(home_.str("QUILLETSVC.LCK")); ++i)
+    std::this_thread::sleep_for(10ms);
   RunnelProcess second(home());
   ASSERT_TRUE(second.waitFor("There is already an instance of Quillet running!", 2));
   EXPECT_GE(second.occurrences("Please shut down either this or the other instance"), 2);
@@ -241,8 +244,10 @@ TEST_F(RunnelProcessTest, InstallAndRemoveUseTheServiceNameFile) {
               "Copyright (c) 2026 the Quillet developers\n\nService OfficeMail installed!\n");
   }
   const std::string unit = readBytes(home_.file("units/OfficeMail.service"));
-  EXPECT_NE(unit.find("ExecStart=\"" + std::filesystem::canonical(RUNNEL_PROGRAM).string() + "\"\n"),
-            std::string::npos) << unit;
+  EXPECT_NE(
+      unit.find("ExecStart=\"" + std::filesystem::canonical(RUNNEL_PROGRAM).string() + "\"\n"),
+      std::string::npos)
+      << unit;
   EXPECT_NE(unit.find("Environment=\"QUILLET_HOME=" + home() + "/\"\n"), std::string::npos) << unit;
   {
     RunnelProcess remove(home(), {"remove", "ignored"}, environment);

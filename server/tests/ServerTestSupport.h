@@ -69,8 +69,8 @@ class ServerRunFixture {
   // Moves the file's modification time forward, so a watcher sees a change at once.
   void touchLater(const std::string& name) const {
     const auto path = std::filesystem::path(dir_.file(name));
-    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) +
-                                               std::chrono::seconds(5));
+    std::filesystem::last_write_time(
+        path, std::filesystem::last_write_time(path) + std::chrono::seconds(5));
   }
 
   TempDir& dir() { return dir_; }

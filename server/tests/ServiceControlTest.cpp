@@ -43,9 +43,12 @@ class ServiceControlTest : public ::testing::Test {
     const std::string state = dir_.file("state");
     writeBytes(state, b.state + "\n");
     std::string script = "#!/bin/sh\necho \"$*\" >> '" + log + "'\ncase \"$1\" in\n";
-    script += std::string("  show) ") + (b.managerReachable ? "echo Version=252; exit 0" : "exit 1") + ";;\n";
-    script += std::string("  is-active) ") + (b.isActiveFails ? "exit 1" : "cat '" + state + "'; exit 0") + ";;\n";
-    script += std::string("  stop) ") + (b.stopFails ? "exit 1" : "echo inactive > '" + state + "'") + ";;\n";
+    script += std::string("  show) ") +
+              (b.managerReachable ? "echo Version=252; exit 0" : "exit 1") + ";;\n";
+    script += std::string("  is-active) ") +
+              (b.isActiveFails ? "exit 1" : "cat '" + state + "'; exit 0") + ";;\n";
+    script += std::string("  stop) ") +
+              (b.stopFails ? "exit 1" : "echo inactive > '" + state + "'") + ";;\n";
     script += std::string("  enable) ") + (b.enableFails ? "exit 1" : "exit 0") + ";;\n";
     script += "esac\nexit 0\n";
     writeBytes(setup_.systemctl, script);
@@ -108,8 +111,8 @@ TEST_F(ServiceControlTest, RemoveStopsARunningServiceThenDisablesAndDeletes) {
   writeFake(b);
   writeBytes(unitPath(), "unit");
   EXPECT_TRUE(removeService(setup_));
-  EXPECT_EQ(printed_, (std::vector<std::string>{"Stopping Service Quillet ...",
-                                                "Service Quillet removed!"}));
+  EXPECT_EQ(printed_,
+            (std::vector<std::string>{"Stopping Service Quillet ...", "Service Quillet removed!"}));
   EXPECT_FALSE(unitExists());
   EXPECT_EQ(calls(),
             "show --property=Version\nis-active Quillet.service\nstop Quillet.service\n"

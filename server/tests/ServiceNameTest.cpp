@@ -19,14 +19,14 @@ TEST(ServiceName, KeepsOnlyPrintableBytesUpToLowerCaseY) {
     const char* expected;
   } cases[] = {
       {"MyService", "MyService"},
-      {"  My Service \r\n", "MyService"},          // blanks and line ends dropped
-      {"Quiz\tlazy", "Quilay"},                    // 'z' (0x7A) and TAB dropped
-      {"a{b}c~d", "abcd"},                         // bytes above 0x79 dropped
-      {std::string("x\0y\xff\x80", 5), "xy"},      // NUL and 8-bit bytes dropped
-      {"", "Quillet"},                             // empty file
-      {"   \r\n\t ", "Quillet"},                   // only blanks
-      {"zzz", "Quillet"},                          // nothing left
-      {"../etc/x", "../etc/x"},                    // kept here; the unit name escapes it
+      {"  My Service \r\n", "MyService"},      // blanks and line ends dropped
+      {"Quiz\tlazy", "Quilay"},                // 'z' (0x7A) and TAB dropped
+      {"a{b}c~d", "abcd"},                     // bytes above 0x79 dropped
+      {std::string("x\0y\xff\x80", 5), "xy"},  // NUL and 8-bit bytes dropped
+      {"", "Quillet"},                         // empty file
+      {"   \r\n\t ", "Quillet"},               // only blanks
+      {"zzz", "Quillet"},                      // nothing left
+      {"../etc/x", "../etc/x"},                // kept here; the unit name escapes it
   };
   for (const auto& c : cases) {
     EXPECT_EQ(cleanServiceName(c.bytes).toStd(), c.expected) << "bytes: " << c.bytes;
@@ -65,7 +65,7 @@ TEST(ServiceUnit, NameEscapesEverythingAUnitFileNameCannotHold) {
 }
 
 TEST(ServiceUnit, NameTooLongForSystemdIsRefused) {
-  EXPECT_TRUE(unitNameFor(Str(std::string(247, 'a'))).has_value());   // 255 with ".service"
+  EXPECT_TRUE(unitNameFor(Str(std::string(247, 'a'))).has_value());  // 255 with ".service"
   EXPECT_FALSE(unitNameFor(Str(std::string(248, 'a'))).has_value());
   EXPECT_FALSE(unitNameFor(Str(std::string(100, '/'))).has_value());  // escaping quadruples
 }

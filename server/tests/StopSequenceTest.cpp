@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "server/StopSequence.h"
 #include "ServerTestSupport.h"
+#include "server/StopSequence.h"
 
 namespace quillet {
 namespace {

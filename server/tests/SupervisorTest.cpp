@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "ServerTestSupport.h"
 #include "base/FileNames.h"
 #include "base/Sema.h"
 #include "server/ServerThreads.h"
 #include "server/StopSequence.h"
 #include "server/Supervisor.h"
 #include "server/ThreadStartList.h"
-#include "ServerTestSupport.h"
 
 namespace quillet {
 namespace {
@@ -113,7 +113,10 @@ TEST_F(SupervisorTest, LockedDataFilesAreRetriedUntilTheLockIsFree) {
   auto dataLock = std::make_unique<Sema>(AppData::kDataLockName);
   ASSERT_TRUE(dataLock->acquire(1));
   // The administration program finishes during the first wait step.
-  EXPECT_EQ(supervise(workers(1), 2, [&](int pass) { if (pass == 1) dataLock.reset(); }),
+  EXPECT_EQ(supervise(workers(1), 2,
+                      [&](int pass) {
+                        if (pass == 1) dataLock.reset();
+                      }),
             Supervisor::Outcome::Stop);
   EXPECT_EQ(lines().count("Unable to lock the data files!"), 1);
   EXPECT_EQ(lines().count("Looks like Helmcrest is currently modifying the data files"), 1);
@@ -130,14 +133,20 @@ TEST_F(SupervisorTest, AnUnreadableDataFileCountsAsLocked) {
 }
 
 TEST_F(SupervisorTest, RestartsWhenTheSettingsFileChanges) {
-  EXPECT_EQ(supervise(workers(1), 5, [&](int pass) { if (pass == 2) run_.touchLater("QUILLET.INI"); }),
+  EXPECT_EQ(supervise(workers(1), 5,
+                      [&](int pass) {
+                        if (pass == 2) run_.touchLater("QUILLET.INI");
+                      }),
             Supervisor::Outcome::Restart);
   EXPECT_EQ(passes_, 2);
   EXPECT_EQ(started(), std::vector<std::string>{"a"});
 }
 
 TEST_F(SupervisorTest, RestartsWhenADataFileChanges) {
-  EXPECT_EQ(supervise(workers(1), 5, [&](int pass) { if (pass == 1) run_.touchLater("DataUser.DAT"); }),
+  EXPECT_EQ(supervise(workers(1), 5,
+                      [&](int pass) {
+                        if (pass == 1) run_.touchLater("DataUser.DAT");
+                      }),
             Supervisor::Outcome::Restart);
   EXPECT_EQ(passes_, 1);
 }
@@ -187,7 +196,8 @@ TEST(ConfigurationCheck, NamesTheFirstProblem) {
       {"SmartHost=\r\nPostmaster=pm@office.example\r\n", "Config Error: No smart host given!"},
       {"SmartHost=   \r\nPostmaster=\r\n", "Config Error: No smart host given!"},
       {"SmartHost=mail\r\nPostmaster=\r\n", "Config Error: Address of Postmaster is invalid!"},
-      {"SmartHost=mail\r\nPostmaster=postmaster\r\n", "Config Error: Address of Postmaster is invalid!"},
+      {"SmartHost=mail\r\nPostmaster=postmaster\r\n",
+       "Config Error: Address of Postmaster is invalid!"},
       {"SmartHost=mail\r\nPostmaster=pm@\r\n", "Config Error: Address of Postmaster is invalid!"},
       {"SmartHost=mail\r\nPostmaster=p m@office.example\r\n",
        "Config Error: Address of Postmaster is invalid!"},
@@ -223,7 +233,8 @@ TEST(ServerThreadList, StartsTheClockThreadFirst) {
   ASSERT_GE(list.count(), 1);
   EXPECT_EQ(list.startAll(run.app().output()), list.count());
   // The clock thread registers as it begins, just after the start returned.
-  for (int i = 0; i < 500 && run.app().threads().count() == 0; ++i) std::this_thread::sleep_for(10ms);
+  for (int i = 0; i < 500 && run.app().threads().count() == 0; ++i)
+    std::this_thread::sleep_for(10ms);
   EXPECT_EQ(run.app().threads().count(), 1);
   const StopResult result = runStopSequence(run.app().threads(), 2, run.app().output());
   EXPECT_FALSE(result.timedOut);
@@ -232,9 +243,7 @@ TEST(ServerThreadList, StartsTheClockThreadFirst) {
 
 TEST(SetUpSignalTest, AThreadThatEndsWithoutReportingCountsAsFailed) {
   SetUpSignal signal;
-  {
-    auto reporter = signal.reporter();
-  }  // dropped unreported
+  { auto reporter = signal.reporter(); }  // dropped unreported
   EXPECT_FALSE(signal.wait());
 
   SetUpSignal failed;
