@@ -6,19 +6,24 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "base/FileNames.h"
+#include "base/ProcessContext.h"
+#include "base/Sema.h"
 #include "tests/support/TempDir.h"
 
 extern char** environ;
@@ -257,6 +262,83 @@ TEST_F(RunnelProcessTest, InstallAndRemoveUseTheServiceNameFile) {
   EXPECT_FALSE(fileExists(home_.str("units/OfficeMail.service")));
   // Nothing of a server run happened.
   EXPECT_FALSE(std::filesystem::exists(home_.file("MSG-IN")));
+}
+
+TEST_F(RunnelProcessTest, LockedDataFilesDelayTheStartUntilTheLockIsFree) {
+  ProcessContext::instance().setProgramDirectory(home() + "/");
+  auto dataLock = std::make_unique<Sema>("QUILLETDBT.LCK");
+  ASSERT_TRUE(dataLock->acquire(1));
+  RunnelProcess runnel(home());
+  ASSERT_TRUE(runnel.waitFor("Will automatically retry the locking in 60 seconds"));
+  EXPECT_EQ(runnel.occurrences("Unable to lock the data files!"), 1);
+  EXPECT_EQ(runnel.occurrences("Looks like Helmcrest is currently modifying the data files"), 1);
+  EXPECT_FALSE(fileExists(home_.str("DataPOP.DAT")));  // nothing was opened under our lock
+  dataLock.reset();
+  for (int i = 0; i < 300 && !fileExists(home_.str("DATACONF.DAT")); ++i) {
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_TRUE(fileExists(home_.str("DATACONF.DAT")));
+  runnel.signal(SIGTERM);
+  EXPECT_EQ(runnel.waitExit(), 0);
+  ProcessContext::instance().setProgramDirectory("");
+}
+
+TEST_F(RunnelProcessTest, PausedServiceDoesNotRestartUntilContinued) {
+  RunnelProcess runnel(home(), {}, {"INVOCATION_ID=0123456789abcdef"});
+  ASSERT_TRUE(runnel.waitFor("running on "));
+  runnel.signal(SIGUSR1);
+  std::this_thread::sleep_for(1500ms);  // the current wait step ends, the loop stands still
+  const auto path = std::filesystem::path(home_.file("QUILLET.INI"));
+  std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + 5s);
+  EXPECT_FALSE(runnel.waitFor("Quillet stopped", 1, 2500ms));
+  runnel.signal(SIGUSR2);
+  EXPECT_TRUE(runnel.waitFor("Quillet v3.19 started", 2));
+  runnel.signal(SIGTERM);
+  EXPECT_EQ(runnel.waitExit(), 0);
+}
+
+// Receives the notifications runnel sends to systemd, on a socket of the test's own.
+class NotifySocket {
+ public:
+  explicit NotifySocket(const std::string& path) : path_(path) {
+    fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    timeval timeout{0, 100000};
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  }
+  ~NotifySocket() { ::close(fd_); }
+  // Collects messages until one equals expected or limit passed; true when it came.
+  bool waitFor(const std::string& expected, std::chrono::milliseconds limit = 20s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+      char buffer[512];
+      const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+      if (n <= 0) continue;
+      received_.emplace_back(buffer, static_cast<size_t>(n));
+      if (received_.back() == expected) return true;
+    }
+    return false;
+  }
+  const std::vector<std::string>& received() const { return received_; }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  std::vector<std::string> received_;
+};
+
+TEST_F(RunnelProcessTest, ServiceReportsReadyStatusAndStoppingToSystemd) {
+  NotifySocket notify(home() + "/notify.sock");
+  RunnelProcess runnel(home(), {}, {"NOTIFY_SOCKET=" + home() + "/notify.sock"});
+  ASSERT_TRUE(notify.waitFor("READY=1"));
+  EXPECT_TRUE(notify.waitFor("STATUS=Running"));
+  runnel.signal(SIGTERM);
+  EXPECT_TRUE(notify.waitFor("STOPPING=1"));
+  EXPECT_EQ(runnel.waitExit(), 0);
+  EXPECT_NE(runnel.output().find("Starting Quillet as a service\n"), std::string::npos);
 }
 
 }  // namespace
