@@ -1,0 +1,74 @@
+// The unique-id store and its file datauidl.dat (see UidlStore.h).
+#include "pop3/UidlStore.h"
+
+#include "base/File.h"
+#include "base/FileNames.h"
+#include "base/FileSystem.h"
+#include "pop3/Pop3Replies.h"
+
+namespace quillet {
+
+UidlStore::UidlStore(const Str& filePath) : filePath_(filePath) {}
+
+Str UidlStore::keyFor(const Str& host, const Str& user) {
+  Str hostField = host;
+  Str userField = user;
+  hostField.setLength(kKeyFieldWidth);
+  userField.setLength(kKeyFieldWidth);
+  return hostField + userField;
+}
+
+bool UidlStore::load(bool leaveMessagesOnServer) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  lines_.clear();
+  if (!leaveMessagesOnServer) return removeFile(filePath_);
+  if (!fileExists(filePath_)) return true;
+  File file(filePath_);
+  if (!file.open(File::kReadShared)) return false;
+  int64_t bytes = 0;
+  Str line;
+  while (bytes < kMaxFileBytes && file.readLine(line)) {
+    bytes += line.length() + 2;
+    lines_.add(line);
+  }
+  file.close();
+  return true;
+}
+
+void UidlStore::knownIds(const Str& host, const Str& user, ArrayStr& ids) const {
+  const Str key = keyFor(host, user);
+  ids.clear();
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const Str& line : lines_) {
+    if (line.length() <= key.length() || !line.startsWith(key.c_str(), true)) continue;
+    ids.add(line.mid(key.length()));
+  }
+}
+
+bool UidlStore::saveIds(const Str& host, const Str& user, const ArrayStr& ids) {
+  const Str key = keyFor(host, user);
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (int i = lines_.count(); i >= 1; --i) {
+    if (lines_[i].startsWith(key.c_str(), true)) lines_.remove(i);
+  }
+  for (const Str& id : ids) {
+    if (pop3::isUsableUniqueId(id)) lines_.add(key + id);
+  }
+  return writeFileLocked();
+}
+
+bool UidlStore::writeFileLocked() const {
+  DurableReplace replace(filePath_);
+  if (!replace.begin()) return false;
+  for (const Str& line : lines_) {
+    if (!replace.file().writeLine(line)) return false;
+  }
+  return replace.commit();
+}
+
+int UidlStore::lineCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return lines_.count();
+}
+
+}  // namespace quillet
