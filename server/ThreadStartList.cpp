@@ -64,7 +64,9 @@ int ThreadStartList::startAll(MessageOutput& output) const {
   int started = 0;
   for (const Entry& entry : entries_) {
     if (!entry.start()) {
-      if (!entry.failureMessage.isBlank()) output.write(entry.failureMessage, true);
+      // A start cut short by a stop request is no failure worth reporting.
+      const bool stopping = !ProcessContext::instance().running();
+      if (!stopping && !entry.failureMessage.isBlank()) output.write(entry.failureMessage, true);
       break;
     }
     ++started;

@@ -67,7 +67,8 @@ class ThreadStartList {
   void add(Str failureMessage, std::function<bool()> start);
   int count() const { return static_cast<int>(entries_.size()); }
 
-  // Starts the entries in order (see above); returns how many started.
+  // Starts the entries in order (see above); returns how many started. A start that fails
+  // while the running flag is cleared ends the sequence without a message.
   int startAll(MessageOutput& output) const;
 
  private:

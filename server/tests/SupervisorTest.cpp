@@ -241,6 +241,21 @@ TEST(ServerThreadList, StartsTheClockThreadFirst) {
   EXPECT_EQ(run.app().threads().count(), 0);
 }
 
+TEST(ThreadStartListTest, AStartCutShortByAStopIsNotReported) {
+  ServerRunFixture run(kGoodSettings);
+  run.makeRun();
+  ThreadStartList list;
+  list.add("Error: Unable to start decode thread", [] {
+    ProcessContext::instance().setRunning(false);
+    SetUpSignal signal;
+    auto reporter = signal.reporter();  // the thread is still setting up
+    return signal.wait();
+  });
+  list.add("never", [] { return true; });
+  EXPECT_EQ(list.startAll(run.app().output()), 0);
+  EXPECT_EQ(run.lines().count("Error"), 0);
+}
+
 TEST(SetUpSignalTest, AThreadThatEndsWithoutReportingCountsAsFailed) {
   SetUpSignal signal;
   { auto reporter = signal.reporter(); }  // dropped unreported
