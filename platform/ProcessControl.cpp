@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/Terminal.h"
 
@@ -77,6 +78,14 @@ void reexecuteProgram(const std::string& path, const std::vector<std::string>& a
   std::fflush(stderr);
   std::vector<char*> pointers = argumentPointers(argv);
   ::execv(path.c_str(), pointers.data());
+}
+
+void setEnvironmentVariable(const char* name, const char* value) {
+  if (value != nullptr) {
+    ::setenv(name, value, 1);
+  } else {
+    ::unsetenv(name);
+  }
 }
 
 void exitImmediately(int code) {

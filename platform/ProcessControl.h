@@ -27,6 +27,11 @@ struct CommandResult {
 // (argv[0] included) and the current environment. Returns only when that failed.
 void reexecuteProgram(const std::string& path, const std::vector<std::string>& argv);
 
+// Sets (value not null) or removes (value null) a variable of the process environment,
+// which later commands and re-executions inherit. Not thread-safe: call it while no
+// other thread reads the environment.
+void setEnvironmentVariable(const char* name, const char* value);
+
 // Flushes standard output and error, restores the terminal and ends the process with code
 // without running destructors or exit handlers (threads that could not be stopped may
 // still use what those would free).

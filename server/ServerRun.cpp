@@ -181,7 +181,7 @@ class Run {
   // freed: the process ends, or is replaced by a fresh copy for the restart.
   [[noreturn]] void endAfterAbandonedThreads(bool restart) {
     if (restart && !options_.programPath.empty()) {
-      ::setenv(kRestartedEnvironment, "1", 1);
+      setEnvironmentVariable(kRestartedEnvironment, "1");
       restoreTerminalFromSignal();  // the display object stays: a clock thread may still draw
       reexecuteProgram(options_.programPath, options_.arguments);
       kernel_->output().write("Error: Unable to restart the program", true);

@@ -1,11 +1,11 @@
 // systemd service installation and removal through systemctl (see ServiceControl.h).
 #include "server/ServiceControl.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
+#include <system_error>
 #include <vector>
 
 #include "base/FileNames.h"
@@ -56,8 +56,6 @@ class Control {
     return path + unitName;
   }
 
-  const ServiceControlSetup& setup() const { return setup_; }
-
  private:
   const ServiceControlSetup& setup_;
 };
@@ -71,15 +69,16 @@ bool writeUnitFile(const std::string& path, const std::string& text) {
     return false;
   }
   if (!replace.commit()) return false;
-  return ::chmod(path.c_str(), 0644) == 0;
+  std::error_code error;
+  std::filesystem::permissions(path, std::filesystem::perms(0644), error);
+  return !error;
 }
 
 // The state systemctl is-active prints; empty when it could not be asked.
 std::string activeState(const Control& control, const std::string& unitName) {
   const CommandResult result = control.systemctl({"is-active", unitName});
   if (!result.started) return {};
-  std::string state = result.output.substr(0, result.output.find('\n'));
-  return state;
+  return result.output.substr(0, result.output.find('\n'));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "base/Memory.h"
 #include "base/ProcessContext.h"
+#include "platform/ProcessControl.h"
 #include "platform/ProgramPath.h"
 #include "platform/ServiceNotify.h"
 #include "server/Banner.h"
@@ -84,7 +85,7 @@ int main(int argc, char** argv) {
   // A copy that replaced a process after a restart continues it: no second start-up delay.
   if (const char* restarted = std::getenv(kRestartedEnvironment); restarted != nullptr) {
     options.startupDelay = false;
-    ::unsetenv(kRestartedEnvironment);
+    setEnvironmentVariable(kRestartedEnvironment, nullptr);
   }
   if (options.serviceMode) {
     printBanner(true);
