@@ -1,0 +1,47 @@
+// A scripted POP3 server for the client's tests: a mailbox of messages given in wire form,
+// the usual commands, and hooks with which a test makes it misbehave (reject, garble,
+// drop the connection). It records every command it received.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ScriptedPeer.h"
+
+namespace quillet::testing {
+
+struct FakeMailbox {
+  std::string greeting = "+OK POP3 ready <1896.697170952@fake.example>";
+  std::string user = "joe";
+  std::string password = "secret";
+  std::vector<std::string> messages;  // bodies as sent: CR LF lines, dot-stuffed, no "."
+  std::vector<std::string> uids;      // UIDL ids; empty = UIDL rejected
+  std::vector<std::string> capabilities;  // empty = CAPA rejected
+  std::string statReply;                  // replaces the computed STAT reply when set
+  // Runs before the standard handling; true when it answered the command itself. A hook
+  // may also throw nothing and return true after closing: the script then ends.
+  std::function<bool(const std::string& command, int fd)> hook;
+};
+
+class FakePop3Server {
+ public:
+  explicit FakePop3Server(FakeMailbox mailbox);
+  ~FakePop3Server();
+  int port() const { return peer_->port(); }
+  // Waits for the session to end; then the recorded commands are complete.
+  const std::vector<std::string>& commands();
+  // True when the command was received (exact line).
+  bool received(const std::string& command);
+  // Set by a hook to end the session at once (the connection is closed).
+  static void endSession(int fd);
+
+ private:
+  void serve(int fd);
+  FakeMailbox mailbox_;
+  std::vector<std::string> commands_;
+  std::unique_ptr<ScriptedPeer> peer_;
+};
+
+}  // namespace quillet::testing
