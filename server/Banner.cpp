@@ -16,4 +16,8 @@ std::string bannerText(bool serviceMode) {
   return text;
 }
 
+std::string commandBannerText() {
+  return std::string("\n") + kProgramTitle + "\n" + kNoticeLine1 + "\n" + kNoticeLine2 + "\n\n";
+}
+
 }  // namespace quillet

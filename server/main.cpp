@@ -31,15 +31,10 @@ void printBanner(bool serviceMode) {
   std::fflush(stdout);
 }
 
-// The banner of install and remove: the title without the system name.
-void printCommandBanner() {
-  std::printf("\n%s\n%s\n%s\n\n", kProgramTitle, kNoticeLine1, kNoticeLine2);
-  std::fflush(stdout);
-}
-
 int controlService(bool install, const Str& serviceName, const Str& programDirectory,
                    const std::string& programPath) {
-  printCommandBanner();
+  std::fputs(commandBannerText().c_str(), stdout);
+  std::fflush(stdout);
   ServiceControlSetup setup;
   setup.serviceName = serviceName;
   setup.programPath = programPath;
