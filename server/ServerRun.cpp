@@ -168,6 +168,7 @@ class Run {
     timings.question = kQuestionTime;
     WaitStep waitStep(timings, display_ ? display_->keys() : nullptr, app_->requests(), output,
                       kernel_->programDirectory(), app_->breakAt(), {});
+    waitStep.setPauseCheck([] { return supervisorPaused(); });
     Supervisor::Hooks hooks;
     hooks.wait = [&waitStep] { return waitStep.run(); };
     hooks.paused = [] { return supervisorPaused(); };

@@ -30,6 +30,7 @@ WaitResult WaitStep::run() {
   // At least one poll per call, so an Interval of 0 cannot make the supervisor spin.
   for (bool polled = false;; polled = true) {
     if (!ProcessContext::instance().running()) return WaitResult::Continue;
+    if (paused_ && paused_()) return WaitResult::Continue;
     if (polled && Clock::now() >= end) return WaitResult::Continue;
     if (breakAt_ != 0 && currentTimestamp() >= breakAt_) return WaitResult::Stop;
     if (keys_ != nullptr) {

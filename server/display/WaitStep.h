@@ -49,6 +49,10 @@ class WaitStep {
   // when the process running flag is cleared.
   [[nodiscard]] WaitResult run();
 
+  // A pause request (service pause) ends the wait at the next poll with Continue, so the
+  // supervisor stands still at once instead of after the rest of the Interval.
+  void setPauseCheck(std::function<bool()> paused) { paused_ = std::move(paused); }
+
  private:
   // Handles one key press; Stop only from a confirmed terminate question.
   [[nodiscard]] WaitResult handleKey(int key);
@@ -65,6 +69,7 @@ class WaitStep {
   Str signalDirectory_;
   uint32_t breakAt_;
   std::function<void()> mailLog_;
+  std::function<bool()> paused_;
   bool inboundReported_ = false;
   bool outboundReported_ = false;
   bool sendLogReported_ = false;

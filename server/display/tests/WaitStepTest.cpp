@@ -14,6 +14,7 @@
 #include "base/ProcessContext.h"
 #include "server/display/KeySource.h"
 #include "server/display/WaitStep.h"
+#include "tests/support/TempDir.h"
 
 namespace quillet {
 namespace {
@@ -37,15 +38,9 @@ class ScriptedKeys : public KeySource {
 
 class WaitStepTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/wait-step-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    root_ = pattern;
-  }
   void TearDown() override {
     ProcessContext::instance().setRunning(true);
     setLocalTimeSource({});
-    fs::remove_all(root_);
   }
 
   WaitStep makeStep(KeySource* keys, WaitTimings timings, uint32_t breakAt = 0) {
@@ -54,7 +49,8 @@ class WaitStepTest : public ::testing::Test {
   }
   void touch(const char* name) { std::ofstream(root_ / name) << ""; }
 
-  fs::path root_;
+  testing::TempDir temp_{"quillet-wait-step"};
+  fs::path root_ = temp_.path();
   RunRequests requests_;
   std::vector<std::string> lines_;
   MessageOutput output_{LogOptions{false, "", 0, ""}, {}, [this](const std::string& line) {
@@ -72,6 +68,19 @@ TEST_F(WaitStepTest, IntervalWithoutInputContinues) {
   EXPECT_EQ(step.run(), WaitResult::Continue);
   EXPECT_GE(std::chrono::steady_clock::now() - started, quick_.interval);
   EXPECT_TRUE(lines_.empty());
+}
+
+TEST_F(WaitStepTest, PauseRequestEndsTheWaitBeforeTheInterval) {
+  WaitStep step = makeStep(nullptr, WaitTimings{std::chrono::seconds(30), milliseconds(5),
+                                                milliseconds(100)});
+  step.setPauseCheck([] { return true; });
+  touch("OSMTP.sig");
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(step.run(), WaitResult::Continue);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  // Paused: nothing is acted on, not even a signal file.
+  EXPECT_TRUE(fs::exists(root_ / "OSMTP.sig"));
+  EXPECT_FALSE(requests_.outboundRun.isSet());
 }
 
 TEST_F(WaitStepTest, ZeroIntervalStillPollsOnce) {
