@@ -5,6 +5,7 @@
 #include <string>
 
 #include "pop3/Pop3Replies.h"
+#include "pop3/WSPOPClient.h"
 
 namespace quillet::pop3 {
 namespace {
@@ -100,3 +101,16 @@ TEST(Pop3Replies, PasswordsWithLineBreaksOrNulCannotBeSent) {
 
 }  // namespace
 }  // namespace quillet::pop3
+
+namespace quillet {
+namespace {
+
+TEST(Pop3Port, BlankPortMeans995ForPop3sAndTheDefaultOtherwise) {
+  EXPECT_EQ(pop3PortFor(0, ConnectionSecurity::Tls, 110), 995);
+  EXPECT_EQ(pop3PortFor(0, ConnectionSecurity::StartTls, 110), 110);
+  EXPECT_EQ(pop3PortFor(0, ConnectionSecurity::Plain, 1110), 1110);
+  EXPECT_EQ(pop3PortFor(2995, ConnectionSecurity::Tls, 110), 2995);
+}
+
+}  // namespace
+}  // namespace quillet

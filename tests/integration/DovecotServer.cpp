@@ -1,0 +1,116 @@
+// The private Dovecot POP3 server of the integration tests (see DovecotServer.h).
+#include "DovecotServer.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillet::testing {
+namespace {
+
+constexpr uid_t kNobody = 65534;
+constexpr gid_t kNogroup = 65534;
+
+void makeOwnedDirectory(const std::string& path) {
+  ::mkdir(path.c_str(), 0755);
+  if (::chown(path.c_str(), kNobody, kNogroup) != 0) {
+    // Only root can give the mailbox away; the test then fails at logon with a reason.
+  }
+}
+
+int countEntries(const std::string& directory) {
+  DIR* dir = ::opendir(directory.c_str());
+  if (dir == nullptr) return 0;
+  int count = 0;
+  while (dirent* entry = ::readdir(dir)) {
+    if (entry->d_name[0] != '.') ++count;
+  }
+  ::closedir(dir);
+  return count;
+}
+
+}  // namespace
+
+DovecotServer::DovecotServer(const std::string& certFile, const std::string& keyFile) {
+  tls_ = !certFile.empty();
+  const std::string d = dir_.path();
+  port_ = freePort();
+  tlsPort_ = freePort();
+  while (tlsPort_ == port_) tlsPort_ = freePort();
+  makeOwnedDirectory(d + "/home");
+  makeOwnedDirectory(d + "/home/joe");
+  maildir_ = d + "/home/joe/Maildir";
+  makeOwnedDirectory(maildir_);
+  for (const char* sub : {"/cur", "/new", "/tmp"}) makeOwnedDirectory(maildir_ + sub);
+  writeFile(d + "/passwd", std::string(kUser) + ":{PLAIN}" + kPassword + ":65534:65534::" + d +
+                               "/home/joe::\n");
+  std::string config =
+      "instance_name = quillet-test-" + std::to_string(port_) + "\n" +
+      "base_dir = " + d + "/run\n" + "state_dir = " + d + "/state\n" + "log_path = " + d +
+      "/dovecot.log\n"
+      "protocols = pop3\n"
+      "listen = 127.0.0.1\n"
+      "disable_plaintext_auth = no\n"
+      "auth_mechanisms = plain login apop\n"
+      "default_login_user = dovenull\n"
+      "default_internal_user = dovecot\n"
+      "mail_location = maildir:~/Maildir\n"
+      "pop3_uidl_format = %08Xu%08Xv\n"
+      "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN username_format=%u " + d +
+      "/passwd\n}\n"
+      "userdb {\n  driver = passwd-file\n  args = username_format=%u " + d + "/passwd\n}\n";
+  if (tls_) {
+    config += "ssl = yes\nssl_cert = <" + certFile + "\nssl_key = <" + keyFile + "\n";
+  } else {
+    config += "ssl = no\n";
+  }
+  config += "service pop3-login {\n  inet_listener pop3 {\n    port = " + std::to_string(port_) +
+            "\n  }\n  inet_listener pop3s {\n    port = " +
+            std::to_string(tls_ ? tlsPort_ : 0) + "\n    ssl = yes\n  }\n}\n";
+  writeFile(d + "/dovecot.conf", config);
+}
+
+DovecotServer::~DovecotServer() = default;
+
+std::string DovecotServer::start() {
+  const std::string dovecot = findProgram("dovecot");
+  if (dovecot.empty()) return "dovecot (dovecot-pop3d) is not installed";
+  if (::geteuid() != 0) return "a private Dovecot needs root (mail owned by nobody)";
+  process_ = std::make_unique<TestProcess>(
+      std::vector<std::string>{dovecot, "-F", "-c", dir_.file("dovecot.conf")},
+      dir_.file("dovecot.out"));
+  if (!process_->started() || !waitForPort("127.0.0.1", port_, 15000)) {
+    return "dovecot did not start: " + readFile(dir_.file("dovecot.out")) + log();
+  }
+  if (tls_ && !waitForPort("127.0.0.1", tlsPort_, 15000)) return "no POP3S listener";
+  return "";
+}
+
+std::string DovecotServer::addMessage(const std::string& text) {
+  ++added_;
+  size_t lines = 0;
+  for (char c : text) lines += c == '\n' ? 1 : 0;
+  // S= and W= spare Dovecot reading every file; W counts CR LF line ends.
+  const std::string name = maildir_ + "/cur/" + std::to_string(1000000 + added_) + ".M" +
+                           std::to_string(added_) + "P1.quillet,S=" + std::to_string(text.size()) +
+                           ",W=" + std::to_string(text.size() + lines) + ":2,";
+  writeFile(name, text);
+  if (::chown(name.c_str(), kNobody, kNogroup) != 0) return "";
+  std::string wire;
+  bool lineStart = true;
+  for (char c : text) {
+    if (lineStart && c == '.') wire += '.';
+    if (c == '\n') wire += '\r';
+    wire += c;
+    lineStart = c == '\n';
+  }
+  return wire + ".\r\n";
+}
+
+int DovecotServer::messageCount() const {
+  return countEntries(maildir_ + "/cur") + countEntries(maildir_ + "/new");
+}
+
+std::string DovecotServer::log() const { return readFile(dir_.file("dovecot.log")); }
+
+}  // namespace quillet::testing
