@@ -1,0 +1,171 @@
+// NetworkManager through nmcli (see NetworkManager.h).
+#include "platform/NetworkManager.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string_view>
+
+#include "platform/NmcliOutput.h"
+#include "platform/ProcessControl.h"
+
+namespace quillet {
+namespace {
+
+bool isExecutableFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         ::access(path.c_str(), X_OK) == 0;
+}
+
+// The program's path: as given when it holds a '/', else the first PATH entry holding it.
+std::string findProgram(const std::string& program) {
+  if (program.empty()) return {};
+  if (program.find('/') != std::string::npos) return isExecutableFile(program) ? program : "";
+  const char* path = std::getenv("PATH");
+  std::string_view rest = path != nullptr ? path : "/usr/bin:/bin";
+  while (true) {
+    const size_t colon = rest.find(':');
+    const std::string_view dir = rest.substr(0, colon);
+    std::string candidate(dir.empty() ? std::string_view(".") : dir);
+    candidate.append("/").append(program);
+    if (isExecutableFile(candidate)) return candidate;
+    if (colon == std::string_view::npos) return {};
+    rest.remove_prefix(colon + 1);
+  }
+}
+
+// A private file with the secrets nmcli may ask for, removed when this ends.
+class PasswordFile {
+ public:
+  // Writes the file; ok() tells whether that worked.
+  explicit PasswordFile(const std::string& password) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern(tmp != nullptr && *tmp != 0 ? tmp : "/tmp");
+    pattern.append("/quillet-dialup-XXXXXX");
+    const int fd = ::mkstemp(pattern.data());  // mode 0600
+    if (fd < 0) return;
+    path_ = pattern;
+    // The secret names of the dial-up style connection types; nmcli uses the ones the
+    // connection asks for and ignores the rest.
+    std::string text;
+    for (const char* secret :
+         {"gsm.password", "cdma.password", "pppoe.password", "vpn.secrets.password"}) {
+      text.append(secret).append(":").append(password).append("\n");
+    }
+    ok_ = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    ok_ = (::close(fd) == 0) && ok_;
+  }
+  ~PasswordFile() {
+    if (!path_.empty()) ::unlink(path_.c_str());
+  }
+  PasswordFile(const PasswordFile&) = delete;
+  PasswordFile& operator=(const PasswordFile&) = delete;
+
+  [[nodiscard]] bool ok() const { return ok_; }
+  [[nodiscard]] const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  bool ok_ = false;
+};
+
+}  // namespace
+
+NetworkManager::NetworkManager(std::string program) : resolved_(findProgram(program)) {}
+
+bool NetworkManager::available() const { return !resolved_.empty(); }
+
+int NetworkManager::run(std::vector<std::string> arguments, std::string& output) const {
+  if (resolved_.empty()) return nmerr::kNmcliNotRun;
+  arguments.insert(arguments.begin(), resolved_);
+  CommandResult result = runCommand(arguments);
+  if (!result.started || result.exitCode < 0) return nmerr::kNmcliNotRun;
+  if (result.exitCode != 0) return nmerr::kNmcliExitBase + std::min(result.exitCode, 99);
+  output = std::move(result.output);
+  return 0;
+}
+
+int NetworkManager::activeConnections(std::vector<std::string>& names) {
+  std::string output;
+  const int rc = run({"-t", "-f", "NAME,STATE", "connection", "show", "--active"}, output);
+  if (rc != 0) return rc;
+  names.clear();
+  for (NmcliConnection& connection : parseNmcliConnections(output)) {
+    if (connection.state == "activated") names.push_back(std::move(connection.name));
+  }
+  return 0;
+}
+
+int NetworkManager::ipv4Address(const std::string& name, std::string& address) {
+  if (name.empty()) return nmerr::kNoConnectionName;
+  std::string output;
+  const int rc = run({"-t", "-f", "IP4.ADDRESS", "connection", "show", "id", name}, output);
+  if (rc != 0) return rc;
+  address = parseNmcliIpv4Address(output);
+  return address.empty() ? nmerr::kNoIpv4Address : 0;
+}
+
+int NetworkManager::bringUp(const std::string& name, const DialUpCredentials& credentials) {
+  if (name.empty()) return nmerr::kNoConnectionName;
+  std::vector<std::string> arguments = {
+      "--wait", std::to_string(kUpWaitSeconds), "connection", "up", "id", name};
+  std::string output;
+  if (credentials.password.empty()) return run(std::move(arguments), output);
+  if (credentials.password.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+    return nmerr::kUnusablePassword;
+  }
+  const PasswordFile secrets(credentials.password);
+  if (!secrets.ok()) return nmerr::kPasswordFileFailed;
+  arguments.push_back("passwd-file");
+  arguments.push_back(secrets.path());
+  return run(std::move(arguments), output);
+}
+
+int NetworkManager::bringDown(const std::string& name) {
+  if (name.empty()) return nmerr::kNoConnectionName;
+  std::string output;
+  return run({"connection", "down", "id", name}, output);
+}
+
+std::string NetworkManager::errorText(int code) const {
+  switch (code) {
+    case nmerr::kNmcliNotRun:
+      return "The NetworkManager client nmcli could not be run";
+    case nmerr::kNoIpv4Address:
+      return "The connection has no IPv4 address";
+    case nmerr::kUnusablePassword:
+      return "The dial-up password holds a line break";
+    case nmerr::kPasswordFileFailed:
+      return "The temporary password file could not be written";
+    case nmerr::kNoConnectionName:
+      return "No connection name is set";
+    default:
+      break;
+  }
+  // nmcli's exit statuses as its manual names them.
+  switch (code - nmerr::kNmcliExitBase) {
+    case 1:
+      return "Unknown or unspecified NetworkManager error";
+    case 2:
+      return "Invalid nmcli invocation";
+    case 3:
+      return "Timeout expired while bringing the connection up";
+    case 4:
+      return "Connection activation failed";
+    case 5:
+      return "Connection deactivation failed";
+    case 6:
+      return "Disconnecting device failed";
+    case 8:
+      return "NetworkManager is not running";
+    case 10:
+      return "The connection does not exist";
+    default:
+      return {};
+  }
+}
+
+}  // namespace quillet
