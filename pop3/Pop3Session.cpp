@@ -267,8 +267,6 @@ bool Pop3Session::recoveredByNoop() {
 
 bool Pop3Session::stopRequested() const { return !ProcessContext::instance().running(); }
 
-bool Pop3Session::isNetworkClass(int code) {
-  return (code >= 1 && code <= 16) || code >= 10000;
-}
+bool Pop3Session::isNetworkClass(int code) { return (code >= 1 && code <= 16) || code >= 10000; }
 
 }  // namespace quillet

@@ -40,8 +40,8 @@ constexpr int kNoConnection = 13;       // no connection to the POP3 host in tim
 constexpr int kNegativeReply = 21;      // "No OK received"
 constexpr int kCreateMessageFile = 22;  // a message file could not be created
 constexpr int kCreateInflatedFile = 54;
-constexpr int kWriteMessageFile = 55;  // a message or index file could not be written
-constexpr int kInflateFailed = 59;     // compressed data could not be inflated
+constexpr int kWriteMessageFile = 55;      // a message or index file could not be written
+constexpr int kInflateFailed = 59;         // compressed data could not be inflated
 constexpr int kPasswordNotSendable = 141;  // the password holds CR, LF or NUL
 }  // namespace pop3err
 
@@ -53,10 +53,10 @@ struct POPSessionRequest {
   Str user;      // trimmed
   Str password;  // clear text
   ConnectionSecurity security = ConnectionSecurity::Plain;
-  Str trustFile;             // CA file for TLS; empty = the system trust store
-  uint32_t maxMessageSize = 0;  // InboundPOP3MaxMessageSize; 0 = no limit, no LIST
-  uint32_t maxMessages = 0;     // InboundPOP3MaxMessages; 0 = no limit
-  Str routeTo;  // the recipient of every fetched message; empty = detected later
+  Str trustFile;                  // CA file for TLS; empty = the system trust store
+  uint32_t maxMessageSize = 0;    // InboundPOP3MaxMessageSize; 0 = no limit, no LIST
+  uint32_t maxMessages = 0;       // InboundPOP3MaxMessages; 0 = no limit
+  Str routeTo;                    // the recipient of every fetched message; empty = detected later
   bool trace = false;             // VerboseTransfer
   bool hidePassword = false;      // InboundPOP3HidePassword
   bool keepFilesOnError = false;  // InboundPOP3DontDeleteOnError

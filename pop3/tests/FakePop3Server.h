@@ -16,12 +16,12 @@ struct FakeMailbox {
   std::string greeting = "+OK POP3 ready <1896.697170952@fake.example>";
   std::string user = "joe";
   std::string password = "secret";
-  std::vector<std::string> messages;  // bodies as sent: CR LF lines, dot-stuffed, no "."
-  std::vector<std::string> uids;      // UIDL ids; empty = UIDL rejected
+  std::vector<std::string> messages;      // bodies as sent: CR LF lines, dot-stuffed, no "."
+  std::vector<std::string> uids;          // UIDL ids; empty = UIDL rejected
   std::vector<std::string> capabilities;  // empty = CAPA rejected
   std::string statReply;                  // replaces the computed STAT reply when set
-  // Runs before the standard handling; true when it answered the command itself. A hook
-  // may also throw nothing and return true after closing: the script then ends.
+  // Runs before the standard handling; true when it answered the command itself (it
+  // may also have ended the session with endSession).
   std::function<bool(const std::string& command, int fd)> hook;
 };
 
@@ -34,7 +34,7 @@ class FakePop3Server {
   const std::vector<std::string>& commands();
   // True when the command was received (exact line).
   bool received(const std::string& command);
-  // Set by a hook to end the session at once (the connection is closed).
+  // Called by a hook to end the session at once: the connection is shut down.
   static void endSession(int fd);
 
  private:

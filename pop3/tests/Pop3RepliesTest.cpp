@@ -23,9 +23,14 @@ TEST(Pop3Replies, StatCountNeedsABlankAfterTheCount) {
     const char* reply;
     uint32_t count;
   } cases[] = {
-      {"+OK 5 1234", 5},      {"+OK 5", 0},           {"+OK", 0},
-      {"+OK abc 12", 0},      {"+OK -3 12", 0},       {"+OK 2 ", 2},
-      {"+OK 99999999999999999999999 1", 0xffffffffu}, {"+OK  7 1", 0},
+      {"+OK 5 1234", 5},
+      {"+OK 5", 0},
+      {"+OK", 0},
+      {"+OK abc 12", 0},
+      {"+OK -3 12", 0},
+      {"+OK 2 ", 2},
+      {"+OK 99999999999999999999999 1", 0xffffffffu},
+      {"+OK  7 1", 0},
   };
   for (const Case& c : cases) EXPECT_EQ(statMessageCount(c.reply), c.count) << c.reply;
 }
@@ -42,9 +47,13 @@ TEST(Pop3Replies, UniqueIdsThatCannotBeStoredCountAsEmpty) {
   EXPECT_EQ(uniqueIdOf("+OK 3 whqtswO00WBw418f9t5JxYwZ").toStd(), "whqtswO00WBw418f9t5JxYwZ");
   EXPECT_EQ(uniqueIdOf(Str(std::string_view("+OK 3 " + std::string(70, 'x')))).length(), 70);
   EXPECT_TRUE(uniqueIdOf(Str(std::string_view("+OK 3 " + std::string(71, 'x')))).empty());
-  EXPECT_TRUE(uniqueIdOf(Str(std::string_view("+OK 3 ab\x01" "c"))).empty());
+  EXPECT_TRUE(uniqueIdOf(Str(std::string_view("+OK 3 ab\x01"
+                                              "c")))
+                  .empty());
   EXPECT_TRUE(uniqueIdOf(Str(std::string_view("+OK 3 ab\0c", 10))).empty());
-  EXPECT_TRUE(uniqueIdOf(Str(std::string_view("+OK 3 a" "\x7f"))).empty());
+  EXPECT_TRUE(uniqueIdOf(Str(std::string_view("+OK 3 a"
+                                              "\x7f")))
+                  .empty());
   EXPECT_TRUE(uniqueIdOf(Str(std::string(100000, 'y'))).empty());
 }
 

@@ -51,8 +51,7 @@ TEST(UidlStore, FileLinesAreKeyThenIdAndSurviveALoad) {
   UidlStore store(path);
   ASSERT_TRUE(store.saveIds("host", "user", idsOf({"id-1", "", "bad\x01id", "id-2"})));
   const std::string expectedKey = "host" + std::string(124, ' ') + "user" + std::string(124, ' ');
-  EXPECT_EQ(testing::readBytes(path.toStd()),
-            expectedKey + "id-1\r\n" + expectedKey + "id-2\r\n");
+  EXPECT_EQ(testing::readBytes(path.toStd()), expectedKey + "id-1\r\n" + expectedKey + "id-2\r\n");
   UidlStore reloaded(path);
   ASSERT_TRUE(reloaded.load(true));
   ArrayStr ids;

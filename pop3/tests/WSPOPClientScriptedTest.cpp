@@ -12,6 +12,7 @@
 #include "FakePop3Server.h"
 #include "base/FileNames.h"
 #include "base/FileSystem.h"
+#include "base/ProcessContext.h"
 #include "pop3/ApopDigest.h"
 #include "pop3/WSPOPClient.h"
 #include "server/queue/QueueStore.h"
@@ -45,8 +46,8 @@ class ScriptedSession : public ::testing::Test {
   }
   std::vector<std::string> inboundFiles(const char* extension) {
     ArrayStr names;
-    EXPECT_TRUE(listFilesWithExtension(store.queueDirectory(QueueNumber::Inbound), extension,
-                                       names));
+    EXPECT_TRUE(
+        listFilesWithExtension(store.queueDirectory(QueueNumber::Inbound), extension, names));
     std::vector<std::string> out;
     for (const Str& name : names) out.push_back(name.toStd());
     return out;
@@ -108,7 +109,8 @@ TEST_F(ScriptedSession, EmptyMailboxSendsNoCapaAndStoresNothing) {
   POPSessionRequest request = requestFor(server);
   request.capa = true;
   ASSERT_EQ(fetch(request), 0);
-  EXPECT_EQ(server.commands(), (std::vector<std::string>{"USER joe", "PASS secret", "STAT", "QUIT"}));
+  EXPECT_EQ(server.commands(),
+            (std::vector<std::string>{"USER joe", "PASS secret", "STAT", "QUIT"}));
   EXPECT_EQ(result.fetchedFiles.count(), 0);
 }
 
@@ -140,11 +142,33 @@ TEST_F(ScriptedSession, WrongPasswordIsNegativeReplyWithMaskedTranscript) {
   POPSessionRequest request = requestFor(server);
   request.password = "wrong";
   request.hidePassword = true;
-  EXPECT_EQ(fetch(request), 21);
+  request.trace = true;
+  std::string traced;
+  WSPOPClient client(store);
+  client.setTraceSink([&traced](const std::string& line) { traced += line + "\n"; });
+  EXPECT_EQ(client.FetchMailbox(request, knownUids, result), 21);
+  EXPECT_NE(traced.find("PASS *****"), std::string::npos) << traced;
+  EXPECT_EQ(traced.find("wrong\n"), std::string::npos) << traced;
   EXPECT_FALSE(server.received("QUIT"));
   ASSERT_EQ(result.transcript.count(), 2);
   EXPECT_EQ(result.transcript[1].toStd(), "PASS *****");
   EXPECT_EQ(result.transcript[2].toStd(), "-ERR [AUTH] wrong password");
+}
+
+TEST_F(ScriptedSession, StopRequestEndsTheSessionWithoutDeleting) {
+  FakeMailbox mailbox;
+  mailbox.messages = {kFirst, kSecond, kFirst};
+  mailbox.hook = [](const std::string& command, int) {
+    if (command == "RETR 2") ProcessContext::instance().setRunning(false);
+    return false;
+  };
+  FakePop3Server server(mailbox);
+  const int code = fetch(requestFor(server));
+  ProcessContext::instance().setRunning(true);
+  EXPECT_EQ(code, 1);
+  EXPECT_FALSE(server.received("RETR 3"));
+  EXPECT_FALSE(anyDele(server));
+  EXPECT_TRUE(inboundFiles("TXT").empty());
 }
 
 TEST_F(ScriptedSession, PasswordWithLineBreakIsRefusedBeforeConnecting) {

@@ -42,11 +42,11 @@ DovecotServer::DovecotServer(const std::string& certFile, const std::string& key
   maildir_ = d + "/home/joe/Maildir";
   makeOwnedDirectory(maildir_);
   for (const char* sub : {"/cur", "/new", "/tmp"}) makeOwnedDirectory(maildir_ + sub);
-  writeFile(d + "/passwd", std::string(kUser) + ":{PLAIN}" + kPassword + ":65534:65534::" + d +
-                               "/home/joe::\n");
+  writeFile(d + "/passwd",
+            std::string(kUser) + ":{PLAIN}" + kPassword + ":65534:65534::" + d + "/home/joe::\n");
   std::string config =
-      "instance_name = quillet-test-" + std::to_string(port_) + "\n" +
-      "base_dir = " + d + "/run\n" + "state_dir = " + d + "/state\n" + "log_path = " + d +
+      "instance_name = quillet-test-" + std::to_string(port_) + "\n" + "base_dir = " + d +
+      "/run\n" + "state_dir = " + d + "/state\n" + "log_path = " + d +
       "/dovecot.log\n"
       "protocols = pop3\n"
       "listen = 127.0.0.1\n"
@@ -56,17 +56,19 @@ DovecotServer::DovecotServer(const std::string& certFile, const std::string& key
       "default_internal_user = dovecot\n"
       "mail_location = maildir:~/Maildir\n"
       "pop3_uidl_format = %08Xu%08Xv\n"
-      "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN username_format=%u " + d +
+      "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN username_format=%u " +
+      d +
       "/passwd\n}\n"
-      "userdb {\n  driver = passwd-file\n  args = username_format=%u " + d + "/passwd\n}\n";
+      "userdb {\n  driver = passwd-file\n  args = username_format=%u " +
+      d + "/passwd\n}\n";
   if (tls_) {
     config += "ssl = yes\nssl_cert = <" + certFile + "\nssl_key = <" + keyFile + "\n";
   } else {
     config += "ssl = no\n";
   }
   config += "service pop3-login {\n  inet_listener pop3 {\n    port = " + std::to_string(port_) +
-            "\n  }\n  inet_listener pop3s {\n    port = " +
-            std::to_string(tls_ ? tlsPort_ : 0) + "\n    ssl = yes\n  }\n}\n";
+            "\n  }\n  inet_listener pop3s {\n    port = " + std::to_string(tls_ ? tlsPort_ : 0) +
+            "\n    ssl = yes\n  }\n}\n";
   writeFile(d + "/dovecot.conf", config);
 }
 

@@ -22,16 +22,16 @@ using testing::DovecotServer;
 using testing::TempDir;
 
 std::string sampleMessage(int n) {
-  return "From: sender" + std::to_string(n) + "@example.org\nTo: office@example.com\n"
-         "Subject: sample " + std::to_string(n) + "\n\nLine one of " + std::to_string(n) +
+  return "From: sender" + std::to_string(n) +
+         "@example.org\nTo: office@example.com\n"
+         "Subject: sample " +
+         std::to_string(n) + "\n\nLine one of " + std::to_string(n) +
          "\n.leading dot\n..two dots\n\nlast line\n";
 }
 
 class Pop3Dovecot : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(store.createQueueDirectories());
-  }
+  void SetUp() override { ASSERT_TRUE(store.createQueueDirectories()); }
   void startServer() {
     const std::string reason = server.start();
     if (!reason.empty()) GTEST_SKIP() << reason;

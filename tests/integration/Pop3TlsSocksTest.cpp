@@ -42,10 +42,10 @@ class Certificates {
     const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
     testing::writeFile(d + "/ext",
                        "subjectAltName=DNS:localhost,IP:127.0.0.1\nbasicConstraints=CA:FALSE\n");
-    made = testing::runCommand(openssl + " req -x509" + ec + " -keyout " + d + "/ca.key -out " +
-                               d + "/ca.pem -days 2 -subj /CN=Quillet-POP3-CA 2>/dev/null") &&
-           testing::runCommand(openssl + " req -x509" + ec + " -keyout " + d +
-                               "/other.key -out " + d + "/other.pem -days 2 -subj /CN=Other 2>/dev/null") &&
+    made = testing::runCommand(openssl + " req -x509" + ec + " -keyout " + d + "/ca.key -out " + d +
+                               "/ca.pem -days 2 -subj /CN=Quillet-POP3-CA 2>/dev/null") &&
+           testing::runCommand(openssl + " req -x509" + ec + " -keyout " + d + "/other.key -out " +
+                               d + "/other.pem -days 2 -subj /CN=Other 2>/dev/null") &&
            testing::runCommand(openssl + " req" + ec + " -keyout " + d + "/server.key -out " + d +
                                "/server.csr -subj /CN=localhost 2>/dev/null") &&
            testing::runCommand(openssl + " x509 -req -in " + d + "/server.csr -CA " + d +
@@ -97,7 +97,8 @@ TEST_F(Pop3Secure, Pop3sAndStlsFetchWithThePrivateCa) {
   {
     WSPOPClient client(store);
     POPSessionResult result;
-    ASSERT_EQ(client.FetchMailbox(request(server, ConnectionSecurity::StartTls), knownUids, result), 0);
+    ASSERT_EQ(client.FetchMailbox(request(server, ConnectionSecurity::StartTls), knownUids, result),
+              0);
     ASSERT_EQ(result.fetchedFiles.count(), 1);
     EXPECT_EQ(testing::readBytes(result.fetchedFiles[1].toStd()), second);
   }
