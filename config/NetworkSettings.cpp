@@ -49,7 +49,7 @@ SocksSettings prepareSocksSettings(const ServerSettings& settings) {
   // encoding as the password.
   socks.user = settings.string(ServerKey::SOCKSUser).oemToAnsiCopy();
   socks.user.trimRight();
-  if (socks.hostType == 2) {
+  if (socks.hostType == SocksSettings::kSocks5) {
     socks.password =
         prepareSettingsPassword(settings.string(ServerKey::SOCKSPassword), kSOCKSPasswordKey);
   }

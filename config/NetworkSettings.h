@@ -12,26 +12,10 @@
 
 #include "base/Str.h"
 #include "config/ServerSettings.h"
+#include "net/DialUpSettings.h"
+#include "net/SocksSettings.h"
 
 namespace quillet {
-
-struct DialUpSettings {
-  Str phoneBookEntry;  // the connection to bring up
-  Str user;
-  Str password;        // plain text
-  Str domain;
-  int32_t keepOpen = 0;  // DialUpOutboundKeepOpen as set
-};
-
-struct SocksSettings {
-  int32_t hostType = 0;  // SOCKSHostTyp as set: 1 and 2 select the two SOCKS versions
-  Str host;              // only with 1 or 2
-  Str user;              // only with 1 or 2
-  Str password;          // plain text, only with 2
-
-  // True when a proxy is to be used (type 1 or 2; any other value means none).
-  [[nodiscard]] bool useProxy() const { return hostType == 1 || hostType == 2; }
-};
 
 // The dial-up settings, or none when DialUpOutbound is off (then nothing else is read).
 [[nodiscard]] std::optional<DialUpSettings> prepareDialUpSettings(const ServerSettings& settings);

@@ -33,7 +33,7 @@ bool contains(const std::vector<std::string>& names, const std::string& name) {
 
 }  // namespace
 
-DialUp::DialUp(const DialUpConfig& config, std::unique_ptr<DialUpLink> link,
+DialUp::DialUp(const DialUpSettings& config, std::unique_ptr<DialUpLink> link,
                DialUpHangUpTiming timing)
     : link_(std::move(link)),
       timing_(timing),

@@ -15,6 +15,7 @@
 
 #include "base/BaseObj.h"
 #include "base/Str.h"
+#include "net/DialUpSettings.h"
 #include "platform/DialUpLink.h"
 
 namespace quillet {
@@ -27,15 +28,6 @@ constexpr int kNotLoaded = 550;  // the system's dial-up facility is missing
 constexpr int kShared = 551;     // others hold the connection (leave), or joined one (enter)
 }  // namespace dialup
 
-// The dial-up settings of a run (filled from the prepared DialUpOutbound... settings,
-// text in UTF-8, password in plain text).
-struct DialUpConfig {
-  Str phoneBookEntry;
-  Str user;
-  Str password;
-  Str domain;
-  int32_t keepOpen = 0;  // seconds to keep the connection after a holder is done
-};
 
 // One mailbox thread's hold on the connection.
 struct DialUpSession {
@@ -54,7 +46,7 @@ class DialUp : public BaseObj {
  public:
   // A dial-up object for config over link; when the link's facility is not available
   // the object is "not loaded" and every call answers 550.
-  DialUp(const DialUpConfig& config, std::unique_ptr<DialUpLink> link,
+  DialUp(const DialUpSettings& config, std::unique_ptr<DialUpLink> link,
          DialUpHangUpTiming timing = {});
   // Releases all uses and hangs up a connection dialed here.
   ~DialUp() override;

@@ -17,6 +17,9 @@ struct SocksSettings {
   int port = kDefaultPort;
   Str user;      // SOCKS4 user id, or SOCKS5 user name
   Str password;  // SOCKS5 password, plain text
+
+  // True when a proxy is to be used (type 1 or 2; any other value means none).
+  [[nodiscard]] bool useProxy() const { return hostType == kSocks4 || hostType == kSocks5; }
 };
 
 }  // namespace quillet

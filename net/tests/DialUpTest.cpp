@@ -84,8 +84,8 @@ class FakeLink final : public DialUpLink {
   std::vector<std::string> lingering_;  // a line still shown after bringDown
 };
 
-DialUpConfig officeConfig(int32_t keepOpen = 0) {
-  DialUpConfig config;
+DialUpSettings officeConfig(int32_t keepOpen = 0) {
+  DialUpSettings config;
   config.phoneBookEntry = "  \"Office ISP\" ";
   config.user = "fred";
   config.password = "s3cret";
