@@ -144,18 +144,7 @@ TEST_F(Pop3Secure, ServerWithoutStlsFailsTheSession) {
   EXPECT_EQ(server.messageCount(), 1);
 }
 
-// Enters a private network namespace once per process; the reason when that is impossible.
-std::string enterPrivateNetwork() {
-  static const std::string failure = []() -> std::string {
-    if (geteuid() != 0) return "a private network namespace needs root";
-    if (unshare(CLONE_NEWNET) != 0) return "unshare(CLONE_NEWNET) was refused";
-    const std::string ip = testing::findProgram("ip");
-    if (ip.empty()) return "the ip program (iproute2) is missing";
-    if (!testing::runCommand(ip + " link set lo up")) return "cannot bring up lo";
-    return "";
-  }();
-  return failure;
-}
+using testing::enterPrivateNetwork;
 
 TEST(Pop3Socks, FetchesThroughSocks5WithUserAndPassword) {
   const std::string reason = enterPrivateNetwork();

@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -71,6 +72,18 @@ TestProcess::~TestProcess() {
   kill(pid_, SIGKILL);
   int status = 0;
   waitpid(pid_, &status, 0);
+}
+
+std::string enterPrivateNetwork() {
+  static const std::string failure = []() -> std::string {
+    if (geteuid() != 0) return "a private network namespace needs root";
+    if (unshare(CLONE_NEWNET) != 0) return "unshare(CLONE_NEWNET) was refused";
+    const std::string ip = findProgram("ip");
+    if (ip.empty()) return "the ip program (iproute2) is missing";
+    if (!runCommand(ip + " link set lo up")) return "cannot bring up lo";
+    return "";
+  }();
+  return failure;
 }
 
 bool runCommand(const std::string& commandLine) { return std::system(commandLine.c_str()) == 0; }

@@ -40,6 +40,11 @@ inline constexpr unsigned kServerDirMode = 0755;
 
 // Runs a shell command line (test set-up only: certificates); true on exit code 0.
 bool runCommand(const std::string& commandLine);
+
+// Moves the whole test process into a private network namespace with its own loopback
+// (once per process), so fixed ports such as the SOCKS port are free and nothing leaves
+// the machine. Empty when done; otherwise the reason it is impossible (to skip with).
+std::string enterPrivateNetwork();
 // True when a TCP connection to host:port succeeds within timeoutMs (retried).
 bool waitForPort(const std::string& host, int port, int timeoutMs);
 // True when the file contains text within timeoutMs.
