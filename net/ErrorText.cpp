@@ -120,6 +120,7 @@ const CodeText kTexts[] = {
     {185, "TLS connection failed"},
     {186, "Unexpected data before TLS start"},
     {190, "Received line is too long"},
+    {191, "Received message is too large"},
     {10004, "Interrupted function call"},
     {10009, "Bad file descriptor"},
     {10013, "Permission denied"},

@@ -3,7 +3,7 @@
 // One 32-bit numbering serves the whole system: 0 is success, 1 to 16 and 10000 and above
 // are network-class failures, the rest protocol or local failures. WinSock codes (10004 to
 // 11004) are kept as the codes of socket failures; Linux errno values are mapped onto them
-// here so that every text of the table can appear. Codes 180 to 186 and 190 are this
+// here so that every text of the table can appear. Codes 180 to 186, 190 and 191 are this
 // layer's own additions (TLS and over-long lines).
 #pragma once
 
@@ -44,6 +44,7 @@ constexpr int kTlsCaFileFailed = 184;       // the named CA file cannot be loade
 constexpr int kTlsConnectionFailed = 185;   // TLS protocol error after the handshake
 constexpr int kTlsDataBeforeUpgrade = 186;  // plain bytes pending when TLS should start
 constexpr int kLineTooLong = 190;           // a received line exceeded the line cap
+constexpr int kBlockTooLarge = 191;         // a dot-terminated block exceeded its cap
 
 // WinSock codes used by name.
 constexpr int kWouldBlock = 10035;

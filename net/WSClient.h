@@ -123,8 +123,10 @@ class WSClient {
   [[nodiscard]] int recvToFile(File& file, int64_t total, int chunk, int timeoutMs);
   // Receives a dot-terminated block up to and including its "." line into the open file:
   // 0, 1, 7 (no data for more than timeoutMs), 9, 11, 55 (file write failed) or the error
-  // code. Bytes after the terminating line stay for the next read.
-  [[nodiscard]] int recvDotTerminatedToFile(File& file, int timeoutMs);
+  // code. Bytes after the terminating line stay for the next read. With maxBytes above 0 a
+  // block growing past it ends with 191, so a peer that never ends a block cannot fill the
+  // disk.
+  [[nodiscard]] int recvDotTerminatedToFile(File& file, int timeoutMs, int64_t maxBytes = 0);
 
   // Bytes per second: bytes divided by the whole seconds in elapsedMs, or bytes when less
   // than a second has passed.

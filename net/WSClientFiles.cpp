@@ -73,16 +73,19 @@ int WSClient::recvToFile(File& file, int64_t total, int chunk, int timeoutMs) {
   return 0;
 }
 
-int WSClient::recvDotTerminatedToFile(File& file, int timeoutMs) {
+int WSClient::recvDotTerminatedToFile(File& file, int timeoutMs, int64_t maxBytes) {
   using Clock = std::chrono::steady_clock;
   DotTerminator terminator;
   Clock::time_point lastData = Clock::now();
+  int64_t written = 0;
   for (;;) {
     if (!readBuffer_.empty()) {
       const int available = readBuffer_.size();
       const int end = terminator.scan(readBuffer_.data(), available);
       const int keep = end >= 0 ? end : available;
+      if (maxBytes > 0 && written + keep > maxBytes) return neterr::kBlockTooLarge;
       if (file.write(readBuffer_.data(), keep) != keep) return neterr::kTempFileWriteFailed;
+      written += keep;
       readBuffer_.consume(keep);
       if (end >= 0) return 0;
       lastData = Clock::now();

@@ -54,7 +54,8 @@ int Pop3Session::retrievePlain(uint32_t number, Str& path) {
   if (!pop3::isPositiveReply(reply)) return rejected(line, reply);
   // The body as received: CR LF line ends and dot-stuffing kept, up to and including the
   // terminating ".", CR, LF.
-  code = client_.recvDotTerminatedToFile(*file, WSPOPClient::kReplyTimeoutMs);
+  code = client_.recvDotTerminatedToFile(*file, WSPOPClient::kReplyTimeoutMs,
+                                         WSPOPClient::kMaxMessageBytes);
   if (code != 0) return code;
   if (!file->close()) return pop3err::kWriteMessageFile;
   message.commit();

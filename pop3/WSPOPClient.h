@@ -90,6 +90,9 @@ class WSPOPClient : public WSClient {
   static constexpr int kMaxCapabilityLines = 1000;
   static constexpr int64_t kMaxCompressedBytes = 512LL * 1024 * 1024;
   static constexpr int64_t kMaxInflatedBytes = 1024LL * 1024 * 1024;
+  // The largest message body stored as received (else 191): a server that never ends a
+  // body cannot fill the disk.
+  static constexpr int64_t kMaxMessageBytes = kMaxInflatedBytes;
 
   // Message files and their index files go into the inbound queue of store.
   explicit WSPOPClient(const QueueStore& store);

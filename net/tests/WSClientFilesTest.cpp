@@ -89,6 +89,37 @@ TEST_F(WSClientFiles, DotTerminatedBlockFromAPeerThatStopsGives11Or9) {
   second.close(0);
 }
 
+TEST_F(WSClientFiles, DotTerminatedBlockPastItsCapEndsWith191) {
+  const std::string line(1000, 'x');
+  ScriptedPeer endless([&line](int fd) {
+    for (int i = 0; i < 300; ++i) ScriptedPeer::send(fd, line + "\r\n");
+    ScriptedPeer::readToEnd(fd);
+  });
+  WSClient client;
+  connect(client, endless);
+  File file(Str(path("endless.txt").c_str()));
+  ASSERT_TRUE(file.open(File::kCreate));
+  EXPECT_EQ(client.recvDotTerminatedToFile(file, 5000, 64 * 1024), neterr::kBlockTooLarge);
+  ASSERT_TRUE(file.close());
+  EXPECT_LE(contents(path("endless.txt")).size(), 64u * 1024);
+  client.close(0);
+
+  // A block that ends exactly at the cap is complete.
+  const std::string block = line + "\r\n.\r\n";
+  ScriptedPeer exact([&block](int fd) {
+    ScriptedPeer::send(fd, block);
+    ScriptedPeer::readToEnd(fd);
+  });
+  WSClient second;
+  connect(second, exact);
+  File whole(Str(path("exact.txt").c_str()));
+  ASSERT_TRUE(whole.open(File::kCreate));
+  EXPECT_EQ(second.recvDotTerminatedToFile(whole, 5000, static_cast<int64_t>(block.size())), 0);
+  ASSERT_TRUE(whole.close());
+  EXPECT_EQ(contents(path("exact.txt")), block);
+  second.close(0);
+}
+
 TEST_F(WSClientFiles, CountedReceiveFillsTheFileInChunks) {
   std::string body;
   for (int i = 0; body.size() < 20000; ++i) body += "chunk " + std::to_string(i) + "\r\n";
