@@ -1,0 +1,257 @@
+// The POP3 inbound manager and mailbox threads against scripted servers: the connection
+// limit, busy mailboxes, the fetch-all request, queueing into the inbound queue, the log
+// lines and the event entries of a failed fetch.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "FakePop3Server.h"
+#include "base/DateTime.h"
+#include "base/Password.h"
+#include "config/DataPOP.h"
+#include "config/tests/TestFiles.h"
+#include "pop3/POPInConMgrThread.h"
+#include "pop3/POPInThread.h"
+
+namespace quillet {
+namespace {
+
+using testing::FakeMailbox;
+using testing::FakePop3Server;
+using testing::TempDir;
+
+const std::string kMessage = "Subject: hello\r\n\r\nHi\r\n";
+
+// A mailbox record due all day, every pass (every 0 minutes), or never (blank weekdays).
+std::string mailboxRecord(const std::string& user, int port, bool scheduled,
+                          const std::string& comment = "") {
+  std::string record = testing::blankPopRecord();
+  testing::place(record, 3, user);
+  testing::place(record, 54, scramble("secret", kPOP3MailboxPasswordKey).toStd());
+  testing::place(record, 157, "127.0.0.1");
+  testing::place(record, 415, "00:00");
+  testing::place(record, 421, "23:59");
+  testing::place(record, 427, "0");
+  if (scheduled) testing::place(record, 438, "XXXXXXX");
+  testing::place(record, 446, comment);
+  testing::place(record, 497, std::to_string(port));
+  return record;
+}
+
+// A server whose session holds each USER for holdMs and records how many sessions were
+// in that hold at once.
+struct Overlap {
+  std::atomic<int> active{0};
+  std::atomic<int> most{0};
+  FakeMailbox mailbox(const std::string& user, int holdMs) {
+    FakeMailbox box;
+    box.user = user;
+    box.messages = {kMessage};
+    box.hook = [this, holdMs](const std::string& command, int) {
+      if (command.rfind("USER", 0) == 0) {
+        const int now = ++active;
+        int seen = most.load();
+        while (now > seen && !most.compare_exchange_weak(seen, now)) {
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+        --active;
+      }
+      return false;
+    };
+    return box;
+  }
+};
+
+class InboundManager : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(store.createQueueDirectories());
+    ctx.threads = &threads;
+  }
+
+  void loadTable(const std::string& records) {
+    testing::writeBytes(dir.file("DataPOP.DAT"), records);
+    DataPOP file(dir.str("DataPOP.DAT"));
+    ASSERT_TRUE(file.open());
+    ASSERT_TRUE(mailboxes.build(file));
+  }
+
+  POPInContext& context() {
+    ctx.write = [this](int32_t, const Str& text) {
+      std::lock_guard<std::mutex> lock(linesMutex);
+      lines.push_back(text.toStd());
+    };
+    ctx.event = [this](uint32_t id, const Str& text) {
+      std::lock_guard<std::mutex> lock(linesMutex);
+      events.emplace_back(id, text.toStd());
+    };
+    ctx.clock = [] { return toTimestamp(Date{2026, 12, 0, 8}, Time{12, 0, 0, 0}); };
+    return ctx;
+  }
+
+  // Runs a manager until done() holds or the time is up; then stops it and waits for
+  // every mailbox thread to end.
+  void runManager(const std::function<bool()>& done, int maxMs = 8000) {
+    auto* manager = new POPInConMgrThread(context());
+    manager->setAutoDelete(false);
+    ASSERT_TRUE(manager->start());
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMs);
+    while (!done() && std::chrono::steady_clock::now() < until) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    manager->requestStop();
+    delete manager;
+    waitForMailboxThreads();
+  }
+
+  void waitForMailboxThreads() {
+    for (int i = 0; i < 500 && threads.count() > 0; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_EQ(threads.count(), 0);
+  }
+
+  int linesStartingWith(const std::string& prefix) {
+    std::lock_guard<std::mutex> lock(linesMutex);
+    int n = 0;
+    for (const std::string& line : lines) n += line.rfind(prefix, 0) == 0 ? 1 : 0;
+    return n;
+  }
+
+  TempDir dir;
+  QueueStore store{Str(std::string_view(dir.path()))};
+  MailboxTable mailboxes;
+  InboundQueue inbound;
+  UidlStore uidl{dir.str("datauidl.dat")};
+  ServerCounters counters;
+  RunRequests requests;
+  ThreadRegistry threads;
+  POPInContext ctx{mailboxes, inbound, store, uidl, counters, requests};
+  std::mutex linesMutex;
+  std::vector<std::string> lines;
+  std::vector<std::pair<uint32_t, std::string>> events;
+};
+
+TEST_F(InboundManager, ConnectionLimitOneRunsDueMailboxesOneAtATime) {
+  Overlap overlap;
+  FakePop3Server first(overlap.mailbox("ann", 400));
+  FakePop3Server second(overlap.mailbox("bob", 400));
+  loadTable(mailboxRecord("ann", first.port(), true) + mailboxRecord("bob", second.port(), true));
+  ctx.settings.maxConnections = 1;
+  runManager([&] { return inbound.count() == 2; });
+  EXPECT_EQ(inbound.count(), 2u);
+  EXPECT_EQ(overlap.most.load(), 1);
+  EXPECT_EQ(counters.received.load(), 2u);
+  EXPECT_EQ(counters.connections.load(), 0u);
+}
+
+TEST_F(InboundManager, WithoutLimitDueMailboxesRunTogether) {
+  Overlap overlap;
+  FakePop3Server first(overlap.mailbox("ann", 600));
+  FakePop3Server second(overlap.mailbox("bob", 600));
+  loadTable(mailboxRecord("ann", first.port(), true) + mailboxRecord("bob", second.port(), true));
+  runManager([&] { return inbound.count() == 2; });
+  EXPECT_EQ(inbound.count(), 2u);
+  EXPECT_EQ(overlap.most.load(), 2);
+}
+
+TEST_F(InboundManager, BusyMailboxIsNotStartedAgain) {
+  FakeMailbox box;
+  box.messages = {kMessage};
+  FakePop3Server server(box);
+  loadTable(mailboxRecord("joe", server.port(), true));
+  mailboxes.item(1).busy = 1;  // a thread of an earlier pass still works on it
+  auto* manager = new POPInConMgrThread(context());
+  manager->setAutoDelete(false);
+  ASSERT_TRUE(manager->start());
+  std::this_thread::sleep_for(std::chrono::milliseconds(1800));  // two passes at least
+  EXPECT_EQ(linesStartingWith("Connection opened"), 0);
+  EXPECT_EQ(mailboxes.item(1).schedule.lastRun(), 0u);
+  {
+    BaseObj::Guard guard(mailboxes);
+    mailboxes.item(1).busy = 0;
+  }
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+  while (inbound.count() == 0 && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  manager->requestStop();
+  delete manager;
+  waitForMailboxThreads();
+  EXPECT_EQ(inbound.count(), 1u);
+  EXPECT_NE(mailboxes.item(1).schedule.lastRun(), 0u);
+  EXPECT_EQ(mailboxes.item(1).busy, 0);
+}
+
+TEST_F(InboundManager, FetchAllStartsMailboxesThatAreNotDue) {
+  FakeMailbox ann;
+  ann.user = "ann";
+  ann.messages = {kMessage, kMessage};
+  FakeMailbox bob;
+  bob.user = "bob";
+  bob.messages = {kMessage};
+  FakePop3Server first(ann);
+  FakePop3Server second(bob);
+  loadTable(mailboxRecord("ann", first.port(), false) +
+            mailboxRecord("bob", second.port(), false, "Sales"));
+  requests.inboundRun.set();
+  runManager([&] { return inbound.count() == 3; });
+  EXPECT_FALSE(requests.inboundRun.isSet());
+  ArrayTmpl<SMTPInfo> queued;
+  inbound.takeAll(queued);
+  ASSERT_EQ(queued.count(), 3);
+  // The two mailboxes run side by side; each run's entries arrive together.
+  std::string sources;
+  for (int i = 1; i <= queued.count(); ++i) {
+    sources += queued[i].source.toStd() + " ";
+    EXPECT_NE(queued[i].flags & SMTPInfo::kFromMailboxOrPickup, 0u);
+  }
+  EXPECT_TRUE(sources == "ann ann bob " || sources == "bob ann ann ") << sources;
+  EXPECT_EQ(inbound.count(), 0u);
+  const std::string bobServer = "127.0.0.1:" + std::to_string(second.port());
+  EXPECT_EQ(linesStartingWith("Connection opened with " + bobServer + " for bob (Sales)"), 1);
+  EXPECT_EQ(linesStartingWith("Connection closed with " + bobServer + " for bob (Sales)"), 1);
+}
+
+TEST_F(InboundManager, RefusedLogonIsLoggedAndEventedAndQueuesNothing) {
+  FakeMailbox box;
+  box.password = "other";
+  box.messages = {kMessage};
+  FakePop3Server server(box);
+  loadTable(mailboxRecord("joe", server.port(), false));
+  ctx.settings.leaveOnServer = true;
+  auto* mailboxThread = new POPInThread(context(), 1);
+  mailboxThread->setAutoDelete(false);
+  ASSERT_TRUE(mailboxThread->start(true));
+  delete mailboxThread;
+  EXPECT_EQ(inbound.count(), 0u);
+  const std::string serverText = "127.0.0.1:" + std::to_string(server.port());
+  EXPECT_EQ(lines, (std::vector<std::string>{"Connection opened with " + serverText + " for joe",
+                                             "Error: No OK received [21]",
+                                             "Connection closed with " + serverText + " for joe"}));
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].first, pop3event::kNegativeReply);
+  EXPECT_EQ(uidl.lineCount(), 0);
+  EXPECT_EQ(mailboxes.item(1).busy, 0);
+  EXPECT_EQ(counters.connections.load(), 0u);
+}
+
+TEST(InboundTexts, ServerAndMailboxTextsAndEventIds) {
+  EXPECT_EQ(pop3ServerText("pop.example", 110).toStd(), "pop.example");
+  EXPECT_EQ(pop3ServerText("pop.example", 995).toStd(), "pop.example:995");
+  EXPECT_EQ(pop3MailboxText("joe", "").toStd(), "joe");
+  EXPECT_EQ(pop3MailboxText("joe", "Sales").toStd(), "joe (Sales)");
+  EXPECT_EQ(pop3EventIdFor(5), pop3event::kProgramError);
+  EXPECT_EQ(pop3EventIdFor(21), pop3event::kNegativeReply);
+  EXPECT_EQ(pop3EventIdFor(13), pop3event::kNetworkError);
+  EXPECT_EQ(pop3EventIdFor(10061), pop3event::kNetworkError);
+  EXPECT_EQ(pop3EventIdFor(55), pop3event::kOtherError);
+}
+
+}  // namespace
+}  // namespace quillet
