@@ -3,6 +3,7 @@
 
 #include <syslog.h>
 
+#include <cstdio>
 #include <utility>
 
 namespace quillet {
@@ -21,8 +22,10 @@ void EventLog::error(int lastSystemError, const std::string& text) {
   write(LOG_ERR, kEventError, {ident_ + " error: " + std::to_string(lastSystemError), text});
 }
 
-std::string EventLog::formatEvent(int eventId, const std::vector<std::string>& strings) {
-  std::string message = "event " + std::to_string(eventId) + ":";
+namespace {
+
+std::string formatWithId(const std::string& idText, const std::vector<std::string>& strings) {
+  std::string message = "event " + idText + ":";
   const char* separator = " ";
   for (const std::string& text : strings) {
     message += separator;
@@ -32,8 +35,20 @@ std::string EventLog::formatEvent(int eventId, const std::vector<std::string>& s
   for (char& c : message) {
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
   }
-  if (message.size() > kMaxMessageLength) message.resize(kMaxMessageLength);
+  if (message.size() > EventLog::kMaxMessageLength) message.resize(EventLog::kMaxMessageLength);
   return message;
+}
+
+}  // namespace
+
+std::string EventLog::formatEvent(int eventId, const std::vector<std::string>& strings) {
+  return formatWithId(std::to_string(eventId), strings);
+}
+
+void EventLog::errorEntry(uint32_t eventId, const std::vector<std::string>& strings) {
+  char idText[16];
+  std::snprintf(idText, sizeof idText, "0x%08X", eventId);
+  ::syslog(LOG_DAEMON | LOG_ERR, "%s", formatWithId(idText, strings).c_str());
 }
 
 void EventLog::write(int priority, int eventId, const std::vector<std::string>& strings) {

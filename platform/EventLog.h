@@ -6,6 +6,7 @@
 // blanks and a message is cut to kMaxMessageLength bytes. It does not open or rotate files.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ class EventLog {
   // error in decimal, and the text.
   void error(int lastSystemError, const std::string& text);
 
+  // Error entry of a worker thread with its own event id, written as "event 0x" + the id
+  // in hex + ": " + the strings joined by "; " (cleaned and cut as below). Needs no
+  // object: it goes to the system log as opened by the run's EventLog.
+  static void errorEntry(uint32_t eventId, const std::vector<std::string>& strings);
   // The message text of an entry: "event " + id + ": " + the strings joined by "; ",
   // cleaned and cut as described above.
   [[nodiscard]] static std::string formatEvent(int eventId,

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+
 #include "base/ArrayTmpl.h"
 #include "server/queue/SMTPInfo.h"
 namespace quillet {

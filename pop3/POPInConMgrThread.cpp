@@ -48,8 +48,7 @@ bool POPInConMgrThread::isDue(int mailboxNumber, bool fetchAll, uint32_t moment)
 bool POPInConMgrThread::waitForFreeConnection() {
   const int32_t limit = context_.settings.maxConnections;
   if (limit <= 0) return keepRunning();
-  while (keepRunning() &&
-         context_.runningMailboxThreads.load(std::memory_order_relaxed) >= limit) {
+  while (keepRunning() && context_.runningMailboxThreads.load(std::memory_order_relaxed) >= limit) {
     if (!pauseRounds(1)) return false;
   }
   return keepRunning();
@@ -60,9 +59,8 @@ bool POPInConMgrThread::startMailbox(int mailboxNumber) {
   // next due test and limit check of this pass already see it.
   auto startedPromise = std::make_shared<std::promise<bool>>();
   std::future<bool> startedFuture = startedPromise->get_future();
-  auto* thread = new POPInThread(context_, mailboxNumber, [startedPromise](bool ok) {
-    startedPromise->set_value(ok);
-  });
+  auto* thread = new POPInThread(context_, mailboxNumber,
+                                 [startedPromise](bool ok) { startedPromise->set_value(ok); });
   if (!thread->start()) {
     delete thread;  // never started, so nothing else refers to it
     return false;

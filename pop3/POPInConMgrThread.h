@@ -8,6 +8,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+
 #include "base/BaseThread.h"
 #include "pop3/POPInContext.h"
 

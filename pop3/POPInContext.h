@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+
 #include "base/Str.h"
 #include "base/ThreadRegistry.h"
 #include "config/MailboxTable.h"
@@ -23,20 +24,20 @@ namespace quillet {
 
 // The settings the inbound threads read.
 struct POPInSettings {
-  bool verbose = false;                   // Verbose
-  bool verboseTransfer = false;           // VerboseTransfer
-  bool keepFilesOnError = false;          // InboundPOP3DontDeleteOnError
-  bool leaveOnServer = false;             // LeaveMessagesOnServer
-  bool apop = false;                      // InboundAPOP
-  bool capa = false;                      // InboundCAPA
-  bool hidePassword = false;              // InboundPOP3HidePassword
-  bool statusNotification = false;        // InboundPOP3StatusDSN
-  int32_t defaultPort = 110;              // POPInboundPort
-  int32_t maxConnections = 0;             // InboundPOP3MaxConnections; 0 = no limit
-  uint32_t maxMessages = 0;               // InboundPOP3MaxMessages; 0 = no limit
-  uint32_t maxMessageSize = 0;            // InboundPOP3MaxMessageSize; 0 = no limit
-  Str trustFile;                          // TLSTrustFile; empty = the system trust store
-  SocksSettings socks;                    // the proxy, password descrambled
+  bool verbose = false;             // Verbose
+  bool verboseTransfer = false;     // VerboseTransfer
+  bool keepFilesOnError = false;    // InboundPOP3DontDeleteOnError
+  bool leaveOnServer = false;       // LeaveMessagesOnServer
+  bool apop = false;                // InboundAPOP
+  bool capa = false;                // InboundCAPA
+  bool hidePassword = false;        // InboundPOP3HidePassword
+  bool statusNotification = false;  // InboundPOP3StatusDSN
+  int32_t defaultPort = 110;        // POPInboundPort
+  int32_t maxConnections = 0;       // InboundPOP3MaxConnections; 0 = no limit
+  uint32_t maxMessages = 0;         // InboundPOP3MaxMessages; 0 = no limit
+  uint32_t maxMessageSize = 0;      // InboundPOP3MaxMessageSize; 0 = no limit
+  Str trustFile;                    // TLSTrustFile; empty = the system trust store
+  SocksSettings socks;              // the proxy, password descrambled
 };
 
 // The status notification to the postmaster after a failed run of a mailbox: the text

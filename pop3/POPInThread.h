@@ -10,6 +10,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+
 #include "base/BaseThread.h"
 #include "base/Str.h"
 #include "config/MailboxTable.h"
@@ -39,8 +40,7 @@ class POPInThread : public BaseThread {
   // A thread for mailbox number (1-based) of context's table; it copies the entry at
   // once, under the table lock. started is called once the entry is marked busy (true),
   // or with false when the thread ends without having done so.
-  POPInThread(POPInContext& context, int mailboxNumber,
-              std::function<void(bool)> started = {});
+  POPInThread(POPInContext& context, int mailboxNumber, std::function<void(bool)> started = {});
   ~POPInThread() override;
 
  protected:

@@ -1,9 +1,13 @@
 // The state of one server run (see AppData.h).
 #include "server/AppData.h"
 
+#include <algorithm>
+
 #include "base/DateTime.h"
 #include "base/Sema.h"
 #include "config/DataFiles.h"
+#include "platform/EventLog.h"
+#include "platform/NetworkManager.h"
 #include "server/Banner.h"
 #include "server/display/BreakTime.h"
 
@@ -34,7 +38,10 @@ AppData::AppData(Kernel& kernel)
       dialUp_(prepareDialUpSettings(kernel.settings())),
       socks_(prepareSocksSettings(kernel.settings())),
       queues_(kernel.programDirectory()),
-      statistics_(statisticsOptions(kernel)) {}
+      statistics_(statisticsOptions(kernel)),
+      uidl_(kernel.programDirectory() + UidlStore::kFileName) {
+  makeInboundContext();
+}
 
 AppData::LoadResult AppData::loadDataFiles() {
   Sema dataLock(kDataLockName);
@@ -48,7 +55,64 @@ AppData::LoadResult AppData::loadDataFiles() {
   dataWatchers_[0].record(directory + DataPOP::kFileName);
   dataWatchers_[1].record(directory + DataUser::kFileName);
   dataWatchers_[2].record(directory + DataConf::kFileName);
+  prepareInbound();
   return LoadResult::Loaded;
+}
+
+void AppData::makeInboundContext() {
+  const ServerSettings& config = settings();
+  MessageOutput& out = output();
+  inboundContext_ =
+      std::make_unique<POPInContext>(mailboxes_, inbound_, queues_, uidl_, counters_, requests_);
+  POPInContext& context = *inboundContext_;
+  context.threads = &threads_;
+  POPInSettings& values = context.settings;
+  values.verbose = verbose_;
+  values.verboseTransfer = config.boolean(ServerKey::VerboseTransfer);
+  values.keepFilesOnError = config.boolean(ServerKey::InboundPOP3DontDeleteOnError);
+  values.leaveOnServer = config.boolean(ServerKey::LeaveMessagesOnServer);
+  values.apop = config.boolean(ServerKey::InboundAPOP);
+  values.capa = config.boolean(ServerKey::InboundCAPA);
+  values.hidePassword = config.boolean(ServerKey::InboundPOP3HidePassword);
+  values.statusNotification = config.boolean(ServerKey::InboundPOP3StatusDSN);
+  values.defaultPort = config.integer(ServerKey::POPInboundPort);
+  values.maxConnections = config.integer(ServerKey::InboundPOP3MaxConnections);
+  values.maxMessages =
+      static_cast<uint32_t>(std::max(0, config.integer(ServerKey::InboundPOP3MaxMessages)));
+  values.maxMessageSize =
+      static_cast<uint32_t>(std::max(0, config.integer(ServerKey::InboundPOP3MaxMessageSize)));
+  values.trustFile = config.string(ServerKey::TLSTrustFile);
+  values.socks = socks_;
+  context.write = [&out](int32_t threadId, const Str& text) { out.threadWrite(threadId, text); };
+  context.event = [](uint32_t eventId, const Str& text) {
+    EventLog::errorEntry(eventId, {"Quillet", text.toStd()});
+  };
+}
+
+void AppData::prepareInbound() {
+  const ServerSettings& config = settings();
+  const bool leaveOnServer = config.boolean(ServerKey::LeaveMessagesOnServer);
+  if (!uidl_.load(leaveOnServer)) {
+    output().write("Error: Unable to read or delete " + uidl_.filePath(), true);
+  }
+  if (dialUp_ && !dialUpLine_) {
+    dialUpLine_ = std::make_unique<DialUp>(*dialUp_, std::make_unique<NetworkManager>());
+  }
+  WakeUpSettings wake;
+  wake.seconds = config.integer(ServerKey::WakeUpRouter);
+  wake.address = config.string(ServerKey::WakeUpRouterIPAddress);
+  wake.firstMailboxHost = mailboxes_.firstServer();
+  wakeUp_ = std::make_unique<RouterWakeUp>(wake);
+  NetworkUpDown::Options networkOptions;
+  networkOptions.verbose = verbose_;
+  MessageOutput& out = output();
+  network_ = std::make_unique<NetworkUpDown>(
+      dialUpLine_.get(), wakeUp_.get(),
+      [&out](int32_t threadId, const Str& text) { out.threadWrite(threadId, text); },
+      networkOptions);
+
+  inboundContext_->network = network_.get();
+  inboundContext_->dialUp = dialUpLine_.get();
 }
 
 bool AppData::dataFilesChanged() const {

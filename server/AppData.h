@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "base/FileReRead.h"
@@ -22,6 +23,12 @@
 #include "config/AddressList.h"
 #include "config/MailboxTable.h"
 #include "config/NetworkSettings.h"
+#include "net/DialUp.h"
+#include "net/NetworkUpDown.h"
+#include "net/RouterWakeUp.h"
+#include "pop3/InboundQueue.h"
+#include "pop3/POPInContext.h"
+#include "pop3/UidlStore.h"
 #include "server/Kernel.h"
 #include "server/queue/QueueStore.h"
 #include "server/runtime/RunState.h"
@@ -58,18 +65,27 @@ class AppData {
   StatisticsWriter& statistics() { return statistics_; }
   MailboxTable& mailboxes() { return mailboxes_; }
   AddressList& addresses() { return addresses_; }
+  InboundQueue& inbound() { return inbound_; }
+  UidlStore& uidl() { return uidl_; }
+  // What the POP3 inbound threads use; its network steps are set by loadDataFiles().
+  POPInContext& inboundContext() { return *inboundContext_; }
 
   // Takes the data lock (one attempt), loads the three data files into the mailbox table
   // and the address list (giving DATACONF.DAT its first record), closes them, records
-  // their times in the watchers and releases the lock. LockBusy: another program holds the
-  // lock; LoadFailed: a file could not be opened, read or written. Nothing stays open or
-  // locked in any case.
+  // their times in the watchers and releases the lock. Then it prepares the POP3 inbound
+  // side: the unique-id store is loaded (or, with LeaveMessagesOnServer off, deleted), and
+  // the dial-up connection, router wake-up and the inbound threads' context are made. LockBusy:
+  // another program holds the lock; LoadFailed: a file could not be opened, read or written.
+  // Nothing stays open or locked in any case.
   [[nodiscard]] LoadResult loadDataFiles();
 
   // True when one of the data files was saved again since the last successful load.
   [[nodiscard]] bool dataFilesChanged() const;
 
  private:
+  void makeInboundContext();
+  void prepareInbound();
+
   Kernel& kernel_;
   bool verbose_;
   Str programTitle_;
@@ -84,6 +100,13 @@ class AppData {
   MailboxTable mailboxes_;
   AddressList addresses_;
   std::array<FileReRead, 3> dataWatchers_;
+  InboundQueue inbound_;
+  UidlStore uidl_;
+  // Destroyed before the table and queues they refer to (declared after them).
+  std::unique_ptr<DialUp> dialUpLine_;
+  std::unique_ptr<RouterWakeUp> wakeUp_;
+  std::unique_ptr<NetworkUpDown> network_;
+  std::unique_ptr<POPInContext> inboundContext_;
 };
 
 }  // namespace quillet

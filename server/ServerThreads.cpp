@@ -1,6 +1,7 @@
 // The start list of a run's worker threads (see ServerThreads.h).
 #include "server/ServerThreads.h"
 
+#include "pop3/POPInConMgrThread.h"
 #include "server/display/ClockThread.h"
 #include "server/display/StatusLine.h"
 
@@ -16,10 +17,15 @@ ThreadStartList serverThreads(AppData& app, ConsoleScreen* screen) {
     source.breakAt = app.breakAt();
     return startDetached(new ClockThread(&app.threads(), screen, source));
   });
-  // The decode thread (kDecodeThreadStartError), the SMTP outbound connection manager (no
-  // message), the POP3 inbound connection manager (kInboundManagerStartError) and, with
-  // Pickup on, the pickup manager (kPickupManagerStartError) follow here, in this order,
-  // each through startAndAwaitSetUp() with a SetUpSignal whose reporter the thread gets.
+  // The decode thread (kDecodeThreadStartError) and the SMTP outbound connection manager
+  // (no message) come before the inbound manager once they exist.
+  list.add(kInboundManagerStartError, [&app] {
+    SetUpSignal signal;
+    return startAndAwaitSetUp(new POPInConMgrThread(app.inboundContext(), signal.reporter()),
+                              signal);
+  });
+  // With Pickup on, the pickup manager (kPickupManagerStartError) follows here, through
+  // startAndAwaitSetUp() with a SetUpSignal whose reporter the thread gets.
   return list;
 }
 
