@@ -25,8 +25,8 @@ BaseThread::BaseThread(ThreadRegistry* registry)
     : registry_(registry != nullptr ? registry->members() : nullptr) {}
 
 BaseThread::~BaseThread() {
-  // Only a thread without autoDelete is still joinable here: its owner deletes the object
-  // after run() returned, and the join covers the thread's last bookkeeping steps.
+  // Only a thread without autoDelete can still be joinable here, when its owner did not
+  // join() first; this last join at least keeps the thread's own bookkeeping safe.
   if (thread_.joinable()) {
     if (thread_.get_id() == std::this_thread::get_id()) {
       thread_.detach();
@@ -35,6 +35,17 @@ BaseThread::~BaseThread() {
       thread_.join();
     }
   }
+}
+
+void BaseThread::join() {
+  // thread_ changes only in start() and kill(), both under stateMutex_; the join itself
+  // happens outside the lock, which the thread needs to finish.
+  std::thread::id self = std::this_thread::get_id();
+  {
+    std::lock_guard lock(stateMutex_);
+    if (!thread_.joinable() || thread_.get_id() == self) return;
+  }
+  thread_.join();
 }
 
 bool BaseThread::autoDelete() const {

@@ -11,8 +11,9 @@
 // Ownership: with autoDelete (the default) the object deletes itself when its thread ends,
 // so such objects must be made with new and, once started, are referred to only through
 // non-owning pointers. An abandoned autoDelete object is never deleted by kill(); it deletes
-// itself if its thread ever ends. Without autoDelete the owner deletes the object after the
-// thread has ended; the destructor joins the thread's last steps.
+// itself if its thread ever ends. Without autoDelete the owner calls join() before it deletes
+// the object: the destructor runs after the derived part is gone, so a run() still going at
+// that point would use a half-destroyed object.
 #pragma once
 
 #include <atomic>
@@ -43,6 +44,11 @@ class BaseThread {
 
   // Asks the thread to stop: clears keepRunning and wakes it if it pauses.
   void requestStop();
+
+  // Waits until the thread of an object without autoDelete has ended. Returns at once when
+  // it was never started, has been joined before or was abandoned by kill(), and when called
+  // from the thread itself.
+  void join();
 
   // Ends the thread at once as far as the program is concerned: a thread whose run() has
   // not returned is abandoned (detached, unregistered, running cleared, process marked).

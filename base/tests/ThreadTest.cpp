@@ -115,6 +115,21 @@ TEST_F(ThreadTest, StopRequestWakesAPausingThreadPromptly) {
   EXPECT_LT(watch.elapsed(), 600u);  // well inside one 750 ms pause
 }
 
+TEST_F(ThreadTest, JoinWaitsForRunSoTheOwnerCanDeleteTheObject) {
+  ThreadRegistry registry;
+  PausingThread thread(&registry);
+  thread.join();  // never started: nothing to wait for
+  thread.setAutoDelete(false);
+  ASSERT_TRUE(thread.start());
+  ASSERT_TRUE(eventually([&] { return thread.running(); }));
+  thread.requestStop();
+  thread.join();
+  EXPECT_EQ(thread.exitCode(), 7) << "run() has returned when join() returns";
+  EXPECT_FALSE(thread.running());
+  EXPECT_EQ(registry.count(), 0);
+  thread.join();  // a second join returns at once
+}
+
 TEST_F(ThreadTest, StartWithWaitReturnsAfterRunAndTheThreadLeavesTheRegistry) {
   ThreadRegistry registry;
   std::atomic<bool> letGo{false};

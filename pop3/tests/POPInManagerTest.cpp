@@ -105,6 +105,7 @@ class InboundManager : public ::testing::Test {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     manager->requestStop();
+    manager->join();
     delete manager;
     waitForMailboxThreads();
   }
@@ -181,6 +182,7 @@ TEST_F(InboundManager, BusyMailboxIsNotStartedAgain) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   manager->requestStop();
+  manager->join();
   delete manager;
   waitForMailboxThreads();
   EXPECT_EQ(inbound.count(), 1u);

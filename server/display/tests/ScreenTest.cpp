@@ -188,6 +188,7 @@ TEST_F(ScreenTest, ClockThreadRunsUntilAskedToStop) {
   clock->requestStop();
   for (int i = 0; i < 200 && clock->running(); ++i) std::this_thread::sleep_for(10ms);
   EXPECT_FALSE(clock->running()) << "a stop request ends the pause at once";
+  clock->join();
   delete clock;
   EXPECT_EQ(registry.count(), 0);
 }
