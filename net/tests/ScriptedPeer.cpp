@@ -21,7 +21,7 @@ bool readable(int fd) {
 
 }  // namespace
 
-ScriptedPeer::ScriptedPeer(Script script, int family) {
+ScriptedPeer::ScriptedPeer(Script script, int family, int connections) {
   listener_ = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (listener_ < 0) throw std::runtime_error("socket");
   const int on = 1;
@@ -47,13 +47,15 @@ ScriptedPeer::ScriptedPeer(Script script, int family) {
   }
   port_ = family == AF_INET6 ? ntohs(reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port)
                              : ntohs(reinterpret_cast<sockaddr_in*>(&storage)->sin_port);
-  thread_ = std::thread([this, script = std::move(script)] {
-    pollfd entry{listener_, POLLIN, 0};
-    if (::poll(&entry, 1, 20000) <= 0) return;
-    const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) return;
-    script(fd);
-    ::close(fd);
+  thread_ = std::thread([this, connections, script = std::move(script)] {
+    for (int served = 0; served < connections; ++served) {
+      pollfd entry{listener_, POLLIN, 0};
+      if (::poll(&entry, 1, 20000) <= 0) return;
+      const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (fd < 0) return;
+      script(fd);
+      ::close(fd);
+    }
   });
 }
 

@@ -1,5 +1,6 @@
 // A scripted loopback peer for tests: listens on a port the system chooses (127.0.0.1 or
-// ::1), accepts one connection on its own thread and runs a script on it. Scripts play
+// ::1), accepts one connection (or a given number, one after the other) on its own thread
+// and runs a script on each. Scripts play
 // servers and proxies that misbehave in ways real ones never do.
 #pragma once
 
@@ -16,7 +17,7 @@ class ScriptedPeer {
  public:
   using Script = std::function<void(int fd)>;
 
-  explicit ScriptedPeer(Script script, int family = AF_INET);
+  explicit ScriptedPeer(Script script, int family = AF_INET, int connections = 1);
   ~ScriptedPeer();  // waits for the script to end
   ScriptedPeer(const ScriptedPeer&) = delete;
   ScriptedPeer& operator=(const ScriptedPeer&) = delete;

@@ -7,8 +7,9 @@
 
 namespace quillet::testing {
 
-FakePop3Server::FakePop3Server(FakeMailbox mailbox) : mailbox_(std::move(mailbox)) {
-  peer_ = std::make_unique<ScriptedPeer>([this](int fd) { serve(fd); });
+FakePop3Server::FakePop3Server(FakeMailbox mailbox, int sessions)
+    : mailbox_(std::move(mailbox)) {
+  peer_ = std::make_unique<ScriptedPeer>([this](int fd) { serve(fd); }, AF_INET, sessions);
 }
 
 FakePop3Server::~FakePop3Server() { peer_->join(); }

@@ -1,6 +1,7 @@
 // A scripted POP3 server for the client's tests: a mailbox of messages given in wire form,
 // the usual commands, and hooks with which a test makes it misbehave (reject, garble,
-// drop the connection). It records every command it received.
+// drop the connection). It records every command it received. It serves a given number of
+// sessions one after the other; DELE marks nothing, so every session sees every message.
 #pragma once
 
 #include <functional>
@@ -27,10 +28,10 @@ struct FakeMailbox {
 
 class FakePop3Server {
  public:
-  explicit FakePop3Server(FakeMailbox mailbox);
+  explicit FakePop3Server(FakeMailbox mailbox, int sessions = 1);
   ~FakePop3Server();
   int port() const { return peer_->port(); }
-  // Waits for the session to end; then the recorded commands are complete.
+  // Waits for the sessions to end; then the recorded commands are complete.
   const std::vector<std::string>& commands();
   // True when the command was received (exact line).
   bool received(const std::string& command);

@@ -15,6 +15,8 @@
 #include "base/Password.h"
 #include "config/DataPOP.h"
 #include "config/tests/TestFiles.h"
+#include "net/DialUp.h"
+#include "net/NetworkUpDown.h"
 #include "pop3/POPInConMgrThread.h"
 #include "pop3/POPInThread.h"
 
@@ -29,7 +31,7 @@ const std::string kMessage = "Subject: hello\r\n\r\nHi\r\n";
 
 // A mailbox record due all day, every pass (every 0 minutes), or never (blank weekdays).
 std::string mailboxRecord(const std::string& user, int port, bool scheduled,
-                          const std::string& comment = "") {
+                          const std::string& comment = "", const std::string& routeTo = "") {
   std::string record = testing::blankPopRecord();
   testing::place(record, 3, user);
   testing::place(record, 54, scramble("secret", kPOP3MailboxPasswordKey).toStd());
@@ -38,10 +40,29 @@ std::string mailboxRecord(const std::string& user, int port, bool scheduled,
   testing::place(record, 421, "23:59");
   testing::place(record, 427, "0");
   if (scheduled) testing::place(record, 438, "XXXXXXX");
+  testing::place(record, 286, routeTo);
   testing::place(record, 446, comment);
   testing::place(record, 497, std::to_string(port));
   return record;
 }
+
+// A dial-up facility that is there but whose every dial fails, half-opening nothing.
+class FailingDialLink final : public DialUpLink {
+ public:
+  bool available() const override { return true; }
+  int activeConnections(std::vector<std::string>& names) override {
+    names.clear();
+    return 0;
+  }
+  int ipv4Address(const std::string&, std::string&) override { return 701; }
+  int bringUp(const std::string&, const DialUpCredentials&) override {
+    ++dials;
+    return 703;
+  }
+  int bringDown(const std::string&) override { return 0; }
+  std::string errorText(int code) const override { return code == 703 ? "Line is busy" : ""; }
+  int dials = 0;
+};
 
 // A server whose session holds each USER for holdMs and records how many sessions were
 // in that hold at once.
@@ -239,6 +260,75 @@ TEST_F(InboundManager, RefusedLogonIsLoggedAndEventedAndQueuesNothing) {
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].first, pop3event::kNegativeReply);
   EXPECT_EQ(uidl.lineCount(), 0);
+  EXPECT_EQ(mailboxes.item(1).busy, 0);
+  EXPECT_EQ(counters.connections.load(), 0u);
+}
+
+TEST_F(InboundManager, FailingSecondFetchStillQueuesTheFirstFetchsFilesForTheRouteToAddress) {
+  // The first session may fetch one of two messages, so the run connects again; the server
+  // refuses the second logon.
+  std::atomic<int> logons{0};
+  FakeMailbox box;
+  box.messages = {kMessage, kMessage};
+  box.hook = [&logons](const std::string& command, int fd) {
+    if (command.rfind("USER", 0) != 0 || ++logons == 1) return false;
+    testing::ScriptedPeer::send(fd, "-ERR mailbox locked\r\n");
+    return true;
+  };
+  FakePop3Server server(box, 2);
+  loadTable(mailboxRecord("joe", server.port(), false, "", "boss@office.example"));
+  ctx.settings.maxMessages = 1;
+  auto* mailboxThread = new POPInThread(context(), 1);
+  mailboxThread->setAutoDelete(false);
+  ASSERT_TRUE(mailboxThread->start(true));
+  delete mailboxThread;
+
+  ArrayTmpl<SMTPInfo> queued;
+  inbound.takeAll(queued);
+  ASSERT_EQ(queued.count(), 1);
+  ASSERT_EQ(queued[1].recipients.count(), 1);
+  EXPECT_EQ(queued[1].recipients[1].address.toStd(), "boss@office.example");
+  EXPECT_EQ(queued[1].source.toStd(), "joe");
+  EXPECT_TRUE(testing::readBytes(queued[1].messageFile.toStd()).find("Subject: hello") !=
+              std::string::npos);
+  EXPECT_EQ(linesStartingWith("Connection opened"), 2);
+  EXPECT_EQ(linesStartingWith("Error: No OK received [21]"), 1);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].first, pop3event::kNegativeReply);
+  EXPECT_EQ(counters.received.load(), 1u);
+}
+
+TEST_F(InboundManager, FailedDialIsLoggedEventedAndNotifiedWithoutConnecting) {
+  // Nothing listens on the discard port: a connection attempt would show as a network error.
+  const int closedPort = 9;
+  loadTable(mailboxRecord("joe", closedPort, false, "Sales"));
+  auto link = std::make_unique<FailingDialLink>();
+  FailingDialLink* linkView = link.get();
+  DialUpSettings dialSettings;
+  dialSettings.phoneBookEntry = "provider";
+  DialUp dialUp(dialSettings, std::move(link));
+  NetworkUpDown network(&dialUp, nullptr, {}, {});
+  ctx.network = &network;
+  ctx.dialUp = &dialUp;
+  ctx.settings.statusNotification = true;
+  std::vector<std::string> notified;
+  ctx.statusNotifier = [&notified](const ArrayStr& lines, const ArrayStr&) {
+    for (int i = 1; i <= lines.count(); ++i) notified.push_back(lines[i].toStd());
+  };
+  auto* mailboxThread = new POPInThread(context(), 1);
+  mailboxThread->setAutoDelete(false);
+  ASSERT_TRUE(mailboxThread->start(true));
+  delete mailboxThread;
+
+  const std::string failure = "Dial-Up Error: Line is busy [703]";
+  EXPECT_EQ(lines, std::vector<std::string>{failure});
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0], std::make_pair(pop3event::kDialUpError, failure));
+  const std::string serverText = "127.0.0.1:" + std::to_string(closedPort);
+  EXPECT_EQ(notified, (std::vector<std::string>{"POP3 MailBox: joe (Sales)",
+                                                "POP3 Server: " + serverText, failure}));
+  EXPECT_EQ(linkView->dials, 1);
+  EXPECT_EQ(inbound.count(), 0u);
   EXPECT_EQ(mailboxes.item(1).busy, 0);
   EXPECT_EQ(counters.connections.load(), 0u);
 }
