@@ -104,6 +104,15 @@ POPSessionRequest POPInThread::sessionRequest() const {
 
 void POPInThread::fetchAll(ArrayTmpl<SMTPInfo>& fetched) {
   const bool leaveOnServer = context_.settings.leaveOnServer;
+  if (leaveOnServer && !context_.uidl.ensureLoaded()) {
+    // Without the ids every message left on the server would be fetched and delivered
+    // again, and saving would replace the other mailboxes' ids: nothing is fetched.
+    const Str failure = "Error: Unable to read " + context_.uidl.filePath();
+    log(failure);
+    event(pop3event::kOtherError, failure);
+    notify(failure, ArrayStr());
+    return;
+  }
   WSPOPClient client(context_.store);
   client.setSocks(context_.settings.socks);
   for (;;) {

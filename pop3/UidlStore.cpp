@@ -21,10 +21,26 @@ Str UidlStore::keyFor(const Str& host, const Str& user) {
 bool UidlStore::load(bool leaveMessagesOnServer) {
   std::lock_guard<std::mutex> lock(mutex_);
   lines_.clear();
-  if (!leaveMessagesOnServer) return removeFile(filePath_);
+  if (!leaveMessagesOnServer) {
+    loaded_ = true;  // nothing is kept, so nothing can be lost
+    return removeFile(filePath_);
+  }
+  loaded_ = readFileLocked(File::kReadShared);
+  return loaded_;
+}
+
+bool UidlStore::ensureLoaded() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  // Without retries: mailbox threads wait on the lock meanwhile.
+  if (!loaded_) loaded_ = readFileLocked(File::kReadSharedOnce);
+  return loaded_;
+}
+
+bool UidlStore::readFileLocked(int openMode) {
+  lines_.clear();
   if (!fileExists(filePath_)) return true;
   File file(filePath_);
-  if (!file.open(File::kReadShared)) return false;
+  if (!file.open(openMode)) return false;
   int64_t bytes = 0;
   Str line;
   while (bytes < kMaxFileBytes && file.readLine(line)) {
@@ -48,6 +64,7 @@ void UidlStore::knownIds(const Str& host, const Str& user, ArrayStr& ids) const 
 bool UidlStore::saveIds(const Str& host, const Str& user, const ArrayStr& ids) {
   const Str key = keyFor(host, user);
   std::lock_guard<std::mutex> lock(mutex_);
+  if (!loaded_) return false;
   for (int i = lines_.count(); i >= 1; --i) {
     if (lines_[i].startsWith(key.c_str(), true)) lines_.remove(i);
   }

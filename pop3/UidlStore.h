@@ -9,6 +9,10 @@
 // are (each cut at File::kMaxLineLength), at most kMaxFileBytes of them; ids that could not
 // be stored as one line are never written.
 //
+// A file that exists but cannot be read is never overwritten: it holds the ids of every
+// mailbox, and replacing it by the ids of one would have the other mailboxes' messages
+// fetched and delivered again. Until a later attempt reads it, saving is refused.
+//
 // One lock guards the list; mailbox threads call in concurrently. The store does not decide
 // when it is loaded or saved (the mailbox thread does).
 #pragma once
@@ -37,12 +41,16 @@ class UidlStore {
   // the file exists but cannot be read, or cannot be deleted.
   bool load(bool leaveMessagesOnServer);
 
+  // True when the ids are in memory; after a failed load, tries to read the file again.
+  [[nodiscard]] bool ensureLoaded();
+
   // Empties ids, then appends the non-empty id of every line of the mailbox, in order.
   void knownIds(const Str& host, const Str& user, ArrayStr& ids) const;
 
   // Replaces the mailbox's lines by key + id for each usable id of ids, in order, and
   // writes the whole list to the file. False when the file could not be replaced (it then
-  // keeps its old contents; the list in memory is updated anyway).
+  // keeps its old contents; the list in memory is updated anyway), and, changing nothing,
+  // while the file could not be read.
   [[nodiscard]] bool saveIds(const Str& host, const Str& user, const ArrayStr& ids);
 
   // The 256-character key of a mailbox.
@@ -53,11 +61,14 @@ class UidlStore {
   const Str& filePath() const { return filePath_; }
 
  private:
+  // Reads the file with the given File open mode; true also when it is missing.
+  [[nodiscard]] bool readFileLocked(int openMode);
   [[nodiscard]] bool writeFileLocked() const;
 
   const Str filePath_;
   mutable std::mutex mutex_;
-  ArrayStr lines_;  // guarded by mutex_
+  ArrayStr lines_;      // guarded by mutex_
+  bool loaded_ = true;  // guarded by mutex_: false after the file could not be read
 };
 
 }  // namespace quillet

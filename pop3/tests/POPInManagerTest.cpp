@@ -3,6 +3,8 @@
 // lines and the event entries of a failed fetch.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -331,6 +333,22 @@ TEST_F(InboundManager, FailedDialIsLoggedEventedAndNotifiedWithoutConnecting) {
   EXPECT_EQ(inbound.count(), 0u);
   EXPECT_EQ(mailboxes.item(1).busy, 0);
   EXPECT_EQ(counters.connections.load(), 0u);
+}
+
+TEST_F(InboundManager, UnreadableIdFileStopsFetchingWhileMessagesAreLeftOnTheServer) {
+  const int closedPort = 9;  // nothing must connect
+  loadTable(mailboxRecord("joe", closedPort, false));
+  ASSERT_EQ(::mkdir(uidl.filePath().c_str(), 0700), 0);  // exists, cannot be read
+  ASSERT_FALSE(uidl.load(true));
+  ctx.settings.leaveOnServer = true;
+  auto* mailboxThread = new POPInThread(context(), 1);
+  mailboxThread->setAutoDelete(false);
+  ASSERT_TRUE(mailboxThread->start(true));
+  delete mailboxThread;
+  const std::string failure = "Error: Unable to read " + uidl.filePath().toStd();
+  EXPECT_EQ(lines, std::vector<std::string>{failure});
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0], std::make_pair(pop3event::kOtherError, failure));
 }
 
 TEST(InboundTexts, ServerAndMailboxTextsAndEventIds) {

@@ -2,6 +2,9 @@
 // save; and the duplicate Message-ID list with its holding time.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <string>
 
 #include "base/FileNames.h"
@@ -95,6 +98,26 @@ TEST(UidlStore, FailedSaveKeepsTheOldFileAndTheListInMemory) {
   ArrayStr ids;
   store.knownIds("h", "u", ids);
   EXPECT_EQ(joined(ids), "1,");
+}
+
+TEST(UidlStore, UnreadableFileIsNeverOverwrittenAndIsReadOnceItCanBe) {
+  TempDir dir;
+  const Str path = dir.str(UidlStore::kFileName);
+  ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);  // there, but not readable as a file
+  UidlStore store(path);
+  EXPECT_FALSE(store.load(true));
+  EXPECT_FALSE(store.ensureLoaded());
+  EXPECT_FALSE(store.saveIds("h", "u", idsOf({"1"})));
+  EXPECT_EQ(store.lineCount(), 0) << "a refused save changes nothing";
+
+  ASSERT_EQ(::rmdir(path.c_str()), 0);
+  testing::writeBytes(path.toStd(), std::string(UidlStore::keyFor("other", "x").toStd()) +
+                                        "kept\r\n");
+  EXPECT_TRUE(store.ensureLoaded());
+  EXPECT_TRUE(store.saveIds("h", "u", idsOf({"1"})));
+  ArrayStr ids;
+  store.knownIds("other", "x", ids);
+  EXPECT_EQ(joined(ids), "kept,") << "the other mailbox's ids survive the save";
 }
 
 TEST(DuplicateMessageIds, HeldForTwoHoursThenForgotten) {
