@@ -418,7 +418,8 @@ mailbox_port() {
   count=$(($(stat -c %s "$file") / 1024))
   for ((i = 0; i < count; i++)); do
     record="$(dd if="$file" bs=1024 skip="$i" count=1 2>/dev/null | tr '\0' ' ')"
-    [ "${record:1:1}" = " " ] && [ "${record:508:1}" = " " ] || continue
+    # Deleted (byte 1) and disabled (byte 508) records are not fetched.
+    if [ "${record:1:1}" != " " ] || [ "${record:508:1}" != " " ]; then continue; fi
     field_user="$(trimmed "${record:3:50}")"
     field_host="$(trimmed "${record:157:128}")"
     field_port="$(trimmed "${record:497:10}")"
@@ -451,6 +452,7 @@ case "$command" in
   mailbox-port) mailbox_port "$@" ;;
   write-mailbox) write_mailbox "$@" ;;
   *)
+    echo "Usage: bash scripts/demo-dovecot.sh COMMAND, where COMMAND is one of" >&2
     sed -n '/^#   /s/^#  //p' "$0" >&2
     exit 2
     ;;
