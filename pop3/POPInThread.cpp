@@ -114,6 +114,7 @@ void POPInThread::fetchAll(ArrayTmpl<SMTPInfo>& fetched) {
     return;
   }
   WSPOPClient client(context_.store);
+  client.setId(static_cast<uint32_t>(id()));  // the transfer trace names this thread
   client.setSocks(context_.settings.socks);
   for (;;) {
     ArrayStr knownIds;

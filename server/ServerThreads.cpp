@@ -14,6 +14,8 @@ ThreadStartList serverThreads(AppData& app, ConsoleScreen* screen) {
     source.counters = &app.counters();
     ThreadRegistry& threads = app.threads();
     source.threadCount = [&threads] { return static_cast<uint32_t>(threads.count()); };
+    InboundQueue& inbound = app.inbound();
+    source.inboundQueueLength = [&inbound] { return inbound.count(); };
     source.breakAt = app.breakAt();
     return startDetached(new ClockThread(&app.threads(), screen, source));
   });

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -14,6 +15,7 @@
 
 #include "FakePop3Server.h"
 #include "base/DateTime.h"
+#include "base/ProcessContext.h"
 #include "base/Password.h"
 #include "config/DataPOP.h"
 #include "config/tests/TestFiles.h"
@@ -333,6 +335,28 @@ TEST_F(InboundManager, FailedDialIsLoggedEventedAndNotifiedWithoutConnecting) {
   EXPECT_EQ(inbound.count(), 0u);
   EXPECT_EQ(mailboxes.item(1).busy, 0);
   EXPECT_EQ(counters.connections.load(), 0u);
+}
+
+TEST_F(InboundManager, TransferTraceLinesCarryTheMailboxThreadsId) {
+  FakeMailbox box;
+  FakePop3Server server(box);
+  loadTable(mailboxRecord("joe", server.port(), false));
+  ctx.settings.verboseTransfer = true;
+  std::vector<std::string> trace;
+  std::mutex traceMutex;
+  ProcessContext::instance().setMessageSink([&](const std::string& line) {
+    std::lock_guard<std::mutex> lock(traceMutex);
+    trace.push_back(line);
+  });
+  auto* mailboxThread = new POPInThread(context(), 1);
+  mailboxThread->setAutoDelete(false);
+  ASSERT_TRUE(mailboxThread->start(true));
+  const int32_t threadId = mailboxThread->id();
+  delete mailboxThread;
+  ProcessContext::instance().setMessageSink({});
+  ASSERT_NE(threadId, 0);
+  EXPECT_NE(std::find(trace.begin(), trace.end(), std::to_string(threadId) + ": > USER joe"),
+            trace.end());
 }
 
 TEST_F(InboundManager, UnreadableIdFileStopsFetchingWhileMessagesAreLeftOnTheServer) {
