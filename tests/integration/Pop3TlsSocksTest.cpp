@@ -10,6 +10,7 @@
 #include <string>
 
 #include "DovecotServer.h"
+#include "TestCertificates.h"
 #include "net/ErrorText.h"
 #include "pop3/WSPOPClient.h"
 #include "server/queue/QueueStore.h"
@@ -23,43 +24,13 @@ using testing::TestProcess;
 
 std::string sampleMessage() { return "Subject: secure\n\nover TLS\n.dot\n"; }
 
-// Certificates made once per test program: a CA, a server certificate it signed for
-// localhost and 127.0.0.1, and a second CA that signed nothing.
-class Certificates {
- public:
-  static const Certificates& get() {
-    static Certificates certificates;
-    return certificates;
-  }
-  bool made = false;
-  std::string file(const char* name) const { return dir.file(name); }
-
- private:
-  Certificates() {
-    const std::string openssl = testing::findProgram("openssl");
-    if (openssl.empty()) return;
-    const std::string d = dir.path();
-    const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
-    testing::writeFile(d + "/ext",
-                       "subjectAltName=DNS:localhost,IP:127.0.0.1\nbasicConstraints=CA:FALSE\n");
-    made = testing::runCommand(openssl + " req -x509" + ec + " -keyout " + d + "/ca.key -out " + d +
-                               "/ca.pem -days 2 -subj /CN=Quillet-POP3-CA 2>/dev/null") &&
-           testing::runCommand(openssl + " req -x509" + ec + " -keyout " + d + "/other.key -out " +
-                               d + "/other.pem -days 2 -subj /CN=Other 2>/dev/null") &&
-           testing::runCommand(openssl + " req" + ec + " -keyout " + d + "/server.key -out " + d +
-                               "/server.csr -subj /CN=localhost 2>/dev/null") &&
-           testing::runCommand(openssl + " x509 -req -in " + d + "/server.csr -CA " + d +
-                               "/ca.pem -CAkey " + d + "/ca.key -CAcreateserial -out " + d +
-                               "/server.pem -days 2 -extfile " + d + "/ext 2>/dev/null");
-  }
-  TempDir dir{"quillet-pop3-ca", testing::kServerDirMode};
-};
+using Certificates = testing::TestCertificates;
 
 class Pop3Secure : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(store.createQueueDirectories());
-    if (!Certificates::get().made) GTEST_SKIP() << "openssl could not make certificates";
+    if (!Certificates::get().made()) GTEST_SKIP() << "openssl could not make certificates";
   }
   POPSessionRequest request(const DovecotServer& server, ConnectionSecurity security) const {
     POPSessionRequest r;

@@ -36,7 +36,8 @@ std::string findProgram(const std::string& name) {
   return "";
 }
 
-TestProcess::TestProcess(const std::vector<std::string>& argv, const std::string& logFile) {
+TestProcess::TestProcess(const std::vector<std::string>& argv, const std::string& logFile,
+                         const std::vector<std::string>& environment) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -46,8 +47,14 @@ TestProcess::TestProcess(const std::vector<std::string>& argv, const std::string
   std::vector<char*> args;
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
+  std::vector<char*> variables;
+  for (const std::string& variable : environment) {
+    variables.push_back(const_cast<char*>(variable.c_str()));
+  }
+  variables.push_back(nullptr);
+  char** childEnvironment = environment.empty() ? environ : variables.data();
   pid_t pid = -1;
-  if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) pid_ = pid;
+  if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), childEnvironment) == 0) pid_ = pid;
   posix_spawn_file_actions_destroy(&actions);
 }
 
@@ -56,9 +63,26 @@ bool TestProcess::running() {
   int status = 0;
   if (waitpid(pid_, &status, WNOHANG) == pid_) {
     reaped_ = true;
+    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -2;
     return false;
   }
   return true;
+}
+
+int TestProcess::waitExit(int timeoutMs) {
+  if (pid_ <= 0) return -1;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!reaped_) {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      reaped_ = true;
+      exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+      break;
+    }
+    if (std::chrono::steady_clock::now() >= end) return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return exitCode_;
 }
 
 TestProcess::~TestProcess() {

@@ -18,8 +18,10 @@ std::string findProgram(const std::string& name);
 class TestProcess {
  public:
   // Starts argv[0] (a full path) with the arguments; standard output and error go to
-  // logFile. started() tells whether it runs.
-  TestProcess(const std::vector<std::string>& argv, const std::string& logFile);
+  // logFile. environment ("NAME=value" entries) is the child's whole environment; empty =
+  // this process's. started() tells whether it runs.
+  TestProcess(const std::vector<std::string>& argv, const std::string& logFile,
+              const std::vector<std::string>& environment = {});
   ~TestProcess();  // SIGTERM, then SIGKILL after 2 s, and reaps the child
   TestProcess(const TestProcess&) = delete;
   TestProcess& operator=(const TestProcess&) = delete;
@@ -27,11 +29,15 @@ class TestProcess {
   bool started() const { return pid_ > 0; }
   // True while the child has not exited.
   bool running();
+  // Waits up to timeoutMs for the child to end: its exit code, -2 when a signal ended it,
+  // -1 when it still runs.
+  int waitExit(int timeoutMs);
   pid_t pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;
   bool reaped_ = false;
+  int exitCode_ = -1;
 };
 
 // Servers started by these tests drop to an unprivileged user that must read their files.

@@ -1,0 +1,27 @@
+// Certificates for the TLS integration tests, made once per test program with openssl in a
+// temporary directory: a CA ("ca.pem"), a server certificate it signed for localhost and
+// 127.0.0.1 ("server.pem", key "server.key"), and a second CA that signed nothing
+// ("other.pem"). Nothing here is meant for real use: keys are unencrypted and valid for
+// two days.
+#pragma once
+
+#include <string>
+
+#include "TestProcess.h"
+
+namespace quillet::testing {
+
+class TestCertificates {
+ public:
+  static const TestCertificates& get();
+  // False when openssl is missing or failed; tests skip then.
+  bool made() const { return made_; }
+  std::string file(const char* name) const { return dir_.file(name); }
+
+ private:
+  TestCertificates();
+  TempDir dir_{"quillet-test-ca", kServerDirMode};
+  bool made_ = false;
+};
+
+}  // namespace quillet::testing
