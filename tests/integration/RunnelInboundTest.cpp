@@ -3,13 +3,20 @@
 // stopped by SIGTERM. Checked on disk and in the log: the messages in MSG-IN byte for byte
 // with their index files, the mailbox emptied (or left alone with LeaveMessagesOnServer and
 // the ids in datauidl.dat), several connections under InboundPOP3MaxMessages, a wrong
-// password, POP3S and STLS with a private CA, and a SOCKS5 proxy.
+// password, a stop while a server keeps runnel waiting, POP3S and STLS with a private CA,
+// and a SOCKS5 proxy.
 //
 // The mailboxes are due once in the day's window from 00:00 to 23:59, so each run makes
 // exactly one pass on its own; a test that would start in the last minutes of the day waits
 // for the next day first.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <set>
 #include <string>
@@ -60,11 +67,12 @@ class RunnelInbound : public ::testing::Test {
     const std::string reason = server.start();
     if (!reason.empty()) GTEST_SKIP() << reason;
   }
-  MailboxRecord mailbox(const DovecotServer& server) const {
+  // joe's mailbox on the plain POP3 port.
+  MailboxRecord mailbox(int port) const {
     MailboxRecord record;
     record.user = DovecotServer::kUser;
     record.password = DovecotServer::kPassword;
-    record.port = server.port();
+    record.port = port;
     return record;
   }
   std::string openedLine(int port) const {
@@ -110,7 +118,7 @@ TEST_F(RunnelInbound, FetchesTwentyFiveMessagesInThreeConnectionsAndEmptiesTheMa
   for (int n = 1; n <= 25; ++n) wire.insert(server.addMessage(sampleMessage(n)));
   startServer(server);
   home.writeSettings("InboundPOP3MaxMessages=10");
-  home.writeMailboxes({mailbox(server)});
+  home.writeMailboxes({mailbox(server.port())});
   RunnelInstance runnel(home);
   ASSERT_TRUE(runnel.started());
   ASSERT_TRUE(waitForConnections(server.port(), 3)) << runnel.output();
@@ -124,37 +132,13 @@ TEST_F(RunnelInbound, FetchesTwentyFiveMessagesInThreeConnectionsAndEmptiesTheMa
   expectInbound(wire);
 }
 
-TEST_F(RunnelInbound, LeavesMessagesOnTheServerAndFetchesThemOnlyOnce) {
-  DovecotServer server;
-  std::multiset<std::string> wire;
-  for (int n = 1; n <= 3; ++n) wire.insert(server.addMessage(sampleMessage(n)));
-  startServer(server);
-  home.writeSettings("LeaveMessagesOnServer=1");
-  home.writeMailboxes({mailbox(server)});
-  {
-    RunnelInstance runnel(home);
-    ASSERT_TRUE(waitForConnections(server.port(), 1)) << runnel.output();
-    // A second pass on request, as the administration program asks for one. A request
-    // that comes while the mailbox is still marked busy passes it by, so ask again.
-    ASSERT_TRUE(waitUntil(
-        [&] {
-          testing::writeFile(home.file("IPOP3.sig"), "");
-          return waitUntil([&] { return occurrences(home.log(), closedLine(server.port())) >= 2; },
-                           5000);
-        },
-        kFetchTimeMs))
-        << runnel.output();
-    stop(runnel);
-  }
-  EXPECT_EQ(server.messageCount(), 3);
-  expectInbound(wire);
-
-  // One line per message: host and user, each padded to 128 characters, then the id.
-  const std::string ids = testing::readFile(home.file("datauidl.dat"));
+// The ids of datauidl.dat: one line per message, host and user each padded to 128
+// characters, then the id. Fails the test on a line of another mailbox.
+std::vector<std::string> storedIds(const std::string& file) {
+  const std::string ids = testing::readFile(file);
   const std::string key =
       std::string("127.0.0.1") + std::string(119, ' ') + "joe" + std::string(125, ' ');
-  std::set<std::string> uniqueIds;
-  size_t lines = 0;
+  std::vector<std::string> found;
   for (size_t at = 0; at < ids.size();) {
     size_t end = ids.find('\n', at);
     if (end == std::string::npos) end = ids.size();
@@ -162,21 +146,51 @@ TEST_F(RunnelInbound, LeavesMessagesOnTheServerAndFetchesThemOnlyOnce) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     at = end + 1;
     if (line.empty()) continue;
-    ++lines;
-    ASSERT_EQ(line.compare(0, key.size(), key), 0) << line;
-    uniqueIds.insert(line.substr(key.size()));
+    EXPECT_EQ(line.compare(0, key.size(), key), 0) << line;
+    found.push_back(line.substr(std::min(key.size(), line.size())));
   }
-  EXPECT_EQ(lines, 3u) << ids;
-  EXPECT_EQ(uniqueIds.size(), 3u) << ids;
-  EXPECT_EQ(uniqueIds.count(""), 0u);
+  return found;
+}
 
-  // A new start reads the ids back from datauidl.dat: still nothing new.
-  const int connectionsBefore = occurrences(home.log(), closedLine(server.port()));
+TEST_F(RunnelInbound, LeavesMessagesOnTheServerAndFetchesEachOnlyOnce) {
+  DovecotServer server;
+  std::multiset<std::string> wire;
+  for (int n = 1; n <= 25; ++n) wire.insert(server.addMessage(sampleMessage(n)));
+  startServer(server);
+  home.writeSettings("LeaveMessagesOnServer=1\nInboundPOP3MaxMessages=10");
+  home.writeMailboxes({mailbox(server.port())});
+  const auto closedCount = [&] { return occurrences(home.log(), closedLine(server.port())); };
+  {
+    RunnelInstance runnel(home);
+    // Each connection skips the ids the earlier ones of the run saved.
+    ASSERT_TRUE(waitForConnections(server.port(), 3)) << runnel.output();
+    // A second pass on request, as the administration program asks for one. A request
+    // that comes while the mailbox is still marked busy passes it by, so ask again.
+    ASSERT_TRUE(waitUntil(
+        [&] {
+          testing::writeFile(home.file("IPOP3.sig"), "");
+          return waitUntil([&] { return closedCount() >= 4; }, 5000);
+        },
+        kFetchTimeMs))
+        << runnel.output();
+    stop(runnel);
+  }
+  EXPECT_EQ(server.messageCount(), 25);
+  expectInbound(wire);
+  const std::vector<std::string> ids = storedIds(home.file("datauidl.dat"));
+  EXPECT_EQ(ids.size(), 25u);
+  EXPECT_EQ(std::set<std::string>(ids.begin(), ids.end()).size(), 25u);
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), ""), 0);
+
+  // A new start reads the ids back from datauidl.dat and fetches only the new message.
+  wire.insert(server.addMessage(sampleMessage(26)));
+  const int connectionsBefore = closedCount();
   RunnelInstance again(home, "runnel-again.out");
   ASSERT_TRUE(waitForConnections(server.port(), connectionsBefore + 1)) << again.output();
   stop(again);
-  EXPECT_EQ(server.messageCount(), 3);
+  EXPECT_EQ(server.messageCount(), 26);
   expectInbound(wire);
+  EXPECT_EQ(storedIds(home.file("datauidl.dat")).size(), 26u);
   EXPECT_EQ(home.log().find("Error"), std::string::npos) << home.log();
 }
 
@@ -185,7 +199,7 @@ TEST_F(RunnelInbound, WrongPasswordIsLoggedAndLeavesTheMailboxUntouched) {
   for (int n = 1; n <= 2; ++n) (void)server.addMessage(sampleMessage(n));
   startServer(server);
   home.writeSettings("");
-  MailboxRecord record = mailbox(server);
+  MailboxRecord record = mailbox(server.port());
   record.password = "not-the-password";
   home.writeMailboxes({record});
   RunnelInstance runnel(home);
@@ -199,6 +213,50 @@ TEST_F(RunnelInbound, WrongPasswordIsLoggedAndLeavesTheMailboxUntouched) {
   EXPECT_TRUE(home.inboundFiles("INX").empty());
 }
 
+// A server that accepts the connection (the kernel completes it) but never greets.
+class SilentServer {
+ public:
+  SilentServer() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0 && ::listen(fd_, 4) == 0 &&
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+      port_ = ntohs(address.sin_port);
+    }
+  }
+  ~SilentServer() { ::close(fd_); }
+  SilentServer(const SilentServer&) = delete;
+  SilentServer& operator=(const SilentServer&) = delete;
+  int port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+TEST_F(RunnelInbound, StopsAtOnceWhileAServerKeepsItWaiting) {
+  SilentServer server;
+  ASSERT_NE(server.port(), 0);
+  home.writeSettings("");
+  home.writeMailboxes({mailbox(server.port())});
+  RunnelInstance runnel(home);
+  ASSERT_TRUE(
+      waitUntil([&] { return home.log().find(openedLine(server.port())) != std::string::npos; },
+                kFetchTimeMs))
+      << runnel.output();
+  // The greeting would be waited for 300 seconds; a stop ends the wait within one slice.
+  const auto stopped = std::chrono::steady_clock::now();
+  stop(runnel);
+  EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(20));
+  const std::string log = home.log();
+  EXPECT_NE(log.find("Error: Program termination requested [1]"), std::string::npos) << log;
+  EXPECT_EQ(occurrences(log, closedLine(server.port())), 1) << log;
+  EXPECT_TRUE(home.inboundFiles("TXT").empty());
+}
+
 // POP3S from the start ('T') and the STLS upgrade ('S'), trusting only the private CA.
 class RunnelInboundTls : public RunnelInbound, public ::testing::WithParamInterface<char> {};
 
@@ -210,7 +268,7 @@ TEST_P(RunnelInboundTls, FetchesOverTlsWithThePrivateCa) {
   for (int n = 1; n <= 2; ++n) wire.insert(server.addMessage(sampleMessage(n)));
   startServer(server);
   home.writeSettings("TLSTrustFile=" + certificates.file("ca.pem"));
-  MailboxRecord record = mailbox(server);
+  MailboxRecord record = mailbox(server.port());
   record.security = GetParam();
   if (record.security == 'T') record.port = server.tlsPort();
   home.writeMailboxes({record});
@@ -249,7 +307,7 @@ TEST_F(RunnelInbound, FetchesThroughASocks5ProxyWithUserAndPassword) {
   startServer(server);
   home.writeSettings("SOCKSHostTyp=2\nSOCKSHost=127.0.0.1\nSOCKSUser=mailer\nSOCKSPassword=" +
                      scramble("s3cret", kSOCKSPasswordKey).toStd() + "\nVerboseTransfer=1");
-  home.writeMailboxes({mailbox(server)});
+  home.writeMailboxes({mailbox(server.port())});
   RunnelInstance runnel(home);
   ASSERT_TRUE(waitForConnections(server.port(), 1)) << runnel.output();
   EXPECT_TRUE(waitUntil([&] { return server.messageCount() == 0; }, 10000));
