@@ -91,8 +91,10 @@ class RunnelInbound : public ::testing::Test {
     EXPECT_NE(runnel.output().find("Quillet stopped\n"), std::string::npos) << runnel.output();
     EXPECT_NE(home.log().find("Quillet stopped"), std::string::npos);
   }
-  // The message files hold exactly the expected texts, each with an index naming joe.
-  void expectInbound(const std::multiset<std::string>& expected) const {
+  // The message files hold exactly the expected texts, each with an index naming joe and
+  // the route-to address as the only recipient (none when empty).
+  void expectInbound(const std::multiset<std::string>& expected,
+                     const std::string& routeTo = "") const {
     std::multiset<std::string> stored;
     for (const std::string& name : home.inboundFiles("TXT")) {
       stored.insert(testing::readFile(home.file("MSG-IN/" + name)));
@@ -106,6 +108,12 @@ class RunnelInbound : public ::testing::Test {
       entry.indexFile = Str(std::string_view(home.file("MSG-IN/" + name)));
       ASSERT_EQ(store.loadIndex(entry, QueueNumber::Inbound), IndexStatus::Loaded) << name;
       EXPECT_EQ(entry.source.toStd(), DovecotServer::kUser) << name;
+      if (routeTo.empty()) {
+        EXPECT_EQ(entry.recipients.count(), 0) << name;
+      } else {
+        ASSERT_EQ(entry.recipients.count(), 1) << name;
+        EXPECT_EQ(entry.recipients[1].address.toStd(), routeTo) << name;
+      }
     }
   }
 
@@ -257,7 +265,8 @@ TEST_F(RunnelInbound, StopsAtOnceWhileAServerKeepsItWaiting) {
   EXPECT_TRUE(home.inboundFiles("TXT").empty());
 }
 
-// POP3S from the start ('T') and the STLS upgrade ('S'), trusting only the private CA.
+// POP3S from the start ('T') and the STLS upgrade ('S'), trusting only the private CA;
+// the mailbox routes every message to one fixed recipient.
 class RunnelInboundTls : public RunnelInbound, public ::testing::WithParamInterface<char> {};
 
 TEST_P(RunnelInboundTls, FetchesOverTlsWithThePrivateCa) {
@@ -270,6 +279,7 @@ TEST_P(RunnelInboundTls, FetchesOverTlsWithThePrivateCa) {
   home.writeSettings("TLSTrustFile=" + certificates.file("ca.pem"));
   MailboxRecord record = mailbox(server.port());
   record.security = GetParam();
+  record.routeTo = "office@example.com";
   if (record.security == 'T') record.port = server.tlsPort();
   home.writeMailboxes({record});
   RunnelInstance runnel(home);
@@ -277,7 +287,7 @@ TEST_P(RunnelInboundTls, FetchesOverTlsWithThePrivateCa) {
   EXPECT_TRUE(waitUntil([&] { return server.messageCount() == 0; }, 10000));
   stop(runnel);
   EXPECT_EQ(home.log().find("Error"), std::string::npos) << home.log();
-  expectInbound(wire);
+  expectInbound(wire, record.routeTo);
   // Dovecot marks a logon over TLS with "TLS".
   const std::string serverLog = server.log();
   const size_t login = serverLog.find("Login: ");

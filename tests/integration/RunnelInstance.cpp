@@ -21,6 +21,7 @@ std::string dataPopRecord(const MailboxRecord& mailbox) {
   place(record, 54,
         scramble(Str(std::string_view(mailbox.password)), kPOP3MailboxPasswordKey).toStd());
   place(record, 157, mailbox.host);
+  place(record, 286, mailbox.routeTo);
   place(record, 415, mailbox.from);
   place(record, 421, mailbox.until);
   place(record, 427, std::to_string(mailbox.everyMinutes));

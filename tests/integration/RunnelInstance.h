@@ -22,6 +22,7 @@ struct MailboxRecord {
   std::string user;
   std::string password;  // plain; stored scrambled with the mailbox password key
   std::string host = "127.0.0.1";
+  std::string routeTo;  // empty: the recipients are detected from the messages
   int port = 0;         // 0: POPInboundPort
   char security = ' ';  // ' ' plain POP3, 'T' POP3S, 'S' STLS
   std::string from = "00:00";
