@@ -24,9 +24,8 @@
 #include "base/FileNames.h"
 #include "base/ProcessContext.h"
 #include "base/Sema.h"
+#include "tests/support/ConsoleRunEnvironment.h"
 #include "tests/support/TempDir.h"
-
-extern char** environ;
 
 namespace quillet {
 namespace {
@@ -45,17 +44,7 @@ class RunnelProcess {
  public:
   RunnelProcess(const std::string& home, std::vector<std::string> arguments = {},
                 std::vector<std::string> extraEnvironment = {}) {
-    std::vector<std::string> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-      const std::string text = *entry;
-      // The test may itself run under systemd; runnel must not think it is a service.
-      if (text.rfind("NOTIFY_SOCKET=", 0) == 0 || text.rfind("INVOCATION_ID=", 0) == 0 ||
-          text.rfind("QUILLET_", 0) == 0) {
-        continue;
-      }
-      environment.push_back(text);
-    }
-    environment.push_back("QUILLET_HOME=" + home);
+    std::vector<std::string> environment = testing::consoleRunEnvironment(home);
     for (std::string& extra : extraEnvironment) environment.push_back(std::move(extra));
     arguments.insert(arguments.begin(), RUNNEL_PROGRAM);
 

@@ -10,8 +10,8 @@
 
 #include "base/Password.h"
 #include "config/tests/TestFiles.h"
+#include "tests/support/ConsoleRunEnvironment.h"
 
-extern char** environ;
 
 namespace quillet::testing {
 
@@ -65,17 +65,7 @@ std::vector<std::string> RunnelHome::inboundFiles(const std::string& extension) 
 
 RunnelInstance::RunnelInstance(const RunnelHome& home, const std::string& outputName)
     : outputFile_(home.file(outputName)) {
-  std::vector<std::string> environment;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    const std::string text = *entry;
-    // The tests may run under systemd: runnel must start as a console run.
-    if (text.rfind("NOTIFY_SOCKET=", 0) == 0 || text.rfind("INVOCATION_ID=", 0) == 0 ||
-        text.rfind("QUILLET_", 0) == 0) {
-      continue;
-    }
-    environment.push_back(text);
-  }
-  environment.push_back("QUILLET_HOME=" + home.path());
+  const std::vector<std::string> environment = consoleRunEnvironment(home.path());
   process_ = std::make_unique<TestProcess>(std::vector<std::string>{RUNNEL_PROGRAM}, outputFile_,
                                            environment);
 }
