@@ -59,11 +59,30 @@ void BaseThread::setAutoDelete(bool on) {
 }
 
 bool BaseThread::start(bool wait) {
+  {
+    std::lock_guard lock(stateMutex_);
+    if (phase_ != Phase::Made) return false;
+    phase_ = Phase::Starting;
+  }
+  // The thread is registered before it exists, so from the moment start() returns a
+  // registry that stops its threads sees it. A thread that registered itself later could
+  // be missed by a stop and then run on the data of a run that has ended.
+  const int32_t id = registry_ ? registry_->add(this) : 0;
   std::unique_lock lock(stateMutex_);
-  if (phase_ != Phase::Made) return false;
-  try {
-    thread_ = std::thread([this] { body(); });
-  } catch (const std::system_error&) {
+  id_.store(id, std::memory_order_relaxed);
+  bool launched = false;
+  if (!abandoned_) {  // kill() came while it was being registered
+    try {
+      thread_ = std::thread([this] { body(); });
+      launched = true;
+    } catch (const std::system_error&) {
+    }
+  }
+  if (!launched) {
+    phase_ = Phase::Made;
+    id_.store(0, std::memory_order_relaxed);
+    lock.unlock();
+    if (id != 0) registry_->remove(id);
     return false;
   }
   phase_ = Phase::Started;
@@ -108,8 +127,9 @@ int BaseThread::kill() {
   int32_t id = 0;
   {
     std::lock_guard lock(stateMutex_);
-    // Not started, already ended (it unregisters by itself), or abandoned before.
-    if (phase_ != Phase::Started || abandoned_) return 0;
+    // Not started, already ended (it unregisters by itself), or abandoned before. One
+    // being started is abandoned too: start() then unregisters it and launches nothing.
+    if (phase_ == Phase::Made || phase_ == Phase::RunReturned || abandoned_) return 0;
     abandoned_ = true;
     keepRunning_.store(false, std::memory_order_relaxed);
     running_.store(false, std::memory_order_relaxed);
@@ -126,22 +146,15 @@ int BaseThread::kill() {
 }
 
 void BaseThread::body() {
+  bool abandonedEarly = false;
   {
     std::unique_lock lock(stateMutex_);
     stateChanged_.wait(lock, [this] { return goSignalled_; });
-  }
-  int32_t id = registry_ ? registry_->add(this) : 0;
-  bool abandonedEarly = false;
-  {
-    std::lock_guard lock(stateMutex_);
-    // kill() reads id_ and sets abandoned_ under this lock, so exactly one side
-    // unregisters a thread that is killed while it begins.
-    id_.store(id, std::memory_order_relaxed);
+    // kill() sets abandoned_ under this lock and then unregisters the thread itself.
     abandonedEarly = abandoned_;
     if (!abandonedEarly) running_.store(true, std::memory_order_relaxed);
   }
   if (abandonedEarly) {
-    if (id != 0) registry_->remove(id);
     finish(true);
     return;
   }

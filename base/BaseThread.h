@@ -1,6 +1,7 @@
 // BaseThread: the base of every worker thread. A derived class implements run(); start()
-// launches it on its own std::thread, which registers in a ThreadRegistry while run()
-// executes and polls keepRunning() between rounds of work through pause().
+// registers it in a ThreadRegistry and launches it on its own std::thread, which leaves
+// the registry when run() has returned, and polls keepRunning() between rounds of work
+// through pause().
 //
 // Stopping is cooperative: requestStop() clears keepRunning and wakes a pausing thread at
 // once. A thread cannot be terminated safely on Linux, so kill() abandons a thread that
@@ -36,8 +37,9 @@ class BaseThread {
   BaseThread(const BaseThread&) = delete;
   BaseThread& operator=(const BaseThread&) = delete;
 
-  // Launches the thread. False when the thread cannot be created or was started before;
-  // then nothing is registered. With wait, returns only after run() has returned (or the
+  // Registers the thread and launches it; it is in the registry when start() returns.
+  // False when the thread cannot be created or was started before; then nothing is
+  // registered. With wait, returns only after run() has returned (or the
   // thread was abandoned by kill()). With autoDelete the object may be gone when start()
   // returns: do not touch it afterwards except through the registry.
   [[nodiscard]] bool start(bool wait = false);
@@ -81,7 +83,7 @@ class BaseThread {
   virtual int run() = 0;
 
  private:
-  enum class Phase { Made, Started, RunReturned };
+  enum class Phase { Made, Starting, Started, RunReturned };
 
   void body();
   // After run(): unregisters unless abandoned, clears running, deletes itself with

@@ -115,6 +115,19 @@ TEST_F(ThreadTest, StopRequestWakesAPausingThreadPromptly) {
   EXPECT_LT(watch.elapsed(), 600u);  // well inside one 750 ms pause
 }
 
+TEST_F(ThreadTest, AThreadIsRegisteredWhenStartReturns) {
+  // A stop of all threads right after a start must see the new thread: otherwise it could
+  // run on after its run's data was freed.
+  ThreadRegistry registry;
+  for (int i = 0; i < 20; ++i) {
+    auto* thread = new PausingThread(&registry);
+    ASSERT_TRUE(thread->start());
+    EXPECT_EQ(registry.count(), 1) << "round " << i;
+    thread->requestStop();
+    ASSERT_TRUE(eventually([&] { return registry.count() == 0; }));
+  }
+}
+
 TEST_F(ThreadTest, JoinWaitsForRunSoTheOwnerCanDeleteTheObject) {
   ThreadRegistry registry;
   PausingThread thread(&registry);
