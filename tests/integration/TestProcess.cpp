@@ -58,27 +58,21 @@ TestProcess::TestProcess(const std::vector<std::string>& argv, const std::string
   posix_spawn_file_actions_destroy(&actions);
 }
 
-bool TestProcess::running() {
-  if (pid_ <= 0 || reaped_) return false;
+bool TestProcess::reapIfEnded() {
+  if (reaped_) return true;
   int status = 0;
-  if (waitpid(pid_, &status, WNOHANG) == pid_) {
-    reaped_ = true;
-    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-    return false;
-  }
+  if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
+  reaped_ = true;
+  exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -2;
   return true;
 }
+
+bool TestProcess::running() { return pid_ > 0 && !reapIfEnded(); }
 
 int TestProcess::waitExit(int timeoutMs) {
   if (pid_ <= 0) return -1;
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!reaped_) {
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      reaped_ = true;
-      exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-      break;
-    }
+  while (!reapIfEnded()) {
     if (std::chrono::steady_clock::now() >= end) return -1;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }

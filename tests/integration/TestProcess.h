@@ -35,6 +35,9 @@ class TestProcess {
   pid_t pid() const { return pid_; }
 
  private:
+  // True once the child has ended (reaped now or before); sets exitCode_.
+  bool reapIfEnded();
+
   pid_t pid_ = -1;
   bool reaped_ = false;
   int exitCode_ = -1;
