@@ -17,7 +17,7 @@ namespace quillet {
 
 template <typename T>
 class ArrayTmpl : public BaseObj {
-public:
+ public:
   ArrayTmpl() = default;
   ArrayTmpl(const ArrayTmpl& other) : BaseObj() { assignFrom(other); }
   ArrayTmpl& operator=(const ArrayTmpl& other) {
@@ -82,7 +82,7 @@ public:
 
   // Iteration (for range-for): yields references to the elements in order.
   class iterator {
-  public:
+   public:
     iterator(T** slot) : slot_(slot) {}
     T& operator*() const { return **slot_; }
     iterator& operator++() {
@@ -91,13 +91,13 @@ public:
     }
     bool operator!=(const iterator& other) const { return slot_ != other.slot_; }
 
-  private:
+   private:
     T** slot_;
   };
   iterator begin() const { return iterator(slots_); }
   iterator end() const { return iterator(slots_ + count_); }
 
-protected:
+ protected:
   int addOwned(T* element) {
     Guard guard(*this);
     if (count_ == capacity_) growTo(capacity_ == 0 ? 8 : capacity_ * 2);
@@ -105,7 +105,7 @@ protected:
     return count_;
   }
 
-private:
+ private:
   void growTo(int n) {
     T** block = new T*[n]();
     if (count_ > 0) std::memcpy(block, slots_, sizeof(T*) * count_);
@@ -121,13 +121,13 @@ private:
     for (int i = 0; i < other.count_; ++i) addOwned(new T(*other.slots_[i]));
   }
 
-  int count_ = 0;       // guarded by the object's lock
-  int capacity_ = 0;    // guarded by the object's lock
-  T** slots_ = nullptr; // guarded by the object's lock
+  int count_ = 0;        // guarded by the object's lock
+  int capacity_ = 0;     // guarded by the object's lock
+  T** slots_ = nullptr;  // guarded by the object's lock
 };
 
 class ArrayStr : public ArrayTmpl<Str> {
-public:
+ public:
   // 1-based index of the first element equal to text (same length, case-sensitive), or 0.
   int find(const Str& text) const {
     Guard guard(*this);

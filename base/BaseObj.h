@@ -9,7 +9,7 @@
 namespace quillet {
 
 class BaseObj {
-public:
+ public:
   BaseObj() = default;
   // Copies never share or copy a lock: the new object starts without one.
   BaseObj(const BaseObj&) {}
@@ -21,7 +21,7 @@ public:
   bool hasLock() const { return lock_ != nullptr; }
 
   class Guard {
-  public:
+   public:
     explicit Guard(const BaseObj& object) : lock_(object.lock_.get()) {
       if (lock_) lock_->lock();
     }
@@ -31,11 +31,11 @@ public:
     Guard(const Guard&) = delete;
     Guard& operator=(const Guard&) = delete;
 
-  private:
+   private:
     std::recursive_mutex* lock_;
   };
 
-private:
+ private:
   std::unique_ptr<std::recursive_mutex> lock_;
 };
 

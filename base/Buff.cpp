@@ -36,7 +36,8 @@ Buff& Buff::operator=(const Buff& other) {
   return *this;
 }
 
-Buff::Buff(Buff&& other) noexcept : size_(std::exchange(other.size_, 0)), data_(std::exchange(other.data_, nullptr)) {}
+Buff::Buff(Buff&& other) noexcept
+    : size_(std::exchange(other.size_, 0)), data_(std::exchange(other.data_, nullptr)) {}
 
 Buff& Buff::operator=(Buff&& other) noexcept {
   if (this != &other) {

@@ -7,7 +7,7 @@
 namespace quillet {
 
 class Buff {
-public:
+ public:
   Buff() : Buff(0) {}
   explicit Buff(int size);  // size zeroed bytes; a negative size means 16
   Buff(const Buff& other);
@@ -22,19 +22,19 @@ public:
   char* data() { return data_; }
   const char* data() const { return data_; }
 
-private:
+ private:
   int size_ = 0;
   char* data_ = nullptr;
 };
 
 class FastStr {
-public:
+ public:
   FastStr();  // length 0, pointing at the static empty text
   FastStr(const char* text, int length) : length_(length), text_(text) {}
   int length() const { return length_; }
   const char* text() const { return text_; }
 
-private:
+ private:
   int length_;
   const char* text_;
 };

@@ -2,7 +2,6 @@
 // writing of the settings file through File.
 #include "base/IniStore.h"
 
-
 #include "base/File.h"
 #include "base/FileSystem.h"
 #include "base/ProcessContext.h"

@@ -15,7 +15,7 @@
 namespace quillet {
 
 class ProcessContext {
-public:
+ public:
   // The one context of the process.
   static ProcessContext& instance();
 
@@ -25,15 +25,21 @@ public:
 
   // With this flag the retrying file open fails at once when the file does not exist.
   bool checkBeforeFileOpen() const { return checkBeforeFileOpen_.load(std::memory_order_relaxed); }
-  void setCheckBeforeFileOpen(bool on) { checkBeforeFileOpen_.store(on, std::memory_order_relaxed); }
+  void setCheckBeforeFileOpen(bool on) {
+    checkBeforeFileOpen_.store(on, std::memory_order_relaxed);
+  }
 
   // How many times the retrying file open tries before it gives up (at least 1).
   int fileOpenAttempts() const { return fileOpenAttempts_.load(std::memory_order_relaxed); }
-  void setFileOpenAttempts(int n) { fileOpenAttempts_.store(n < 1 ? 1 : n, std::memory_order_relaxed); }
+  void setFileOpenAttempts(int n) {
+    fileOpenAttempts_.store(n < 1 ? 1 : n, std::memory_order_relaxed);
+  }
 
   // Pauses a worker thread waits before its first pass (the ThreadStartupDelay setting).
   int threadStartupDelay() const { return threadStartupDelay_.load(std::memory_order_relaxed); }
-  void setThreadStartupDelay(int pauses) { threadStartupDelay_.store(pauses < 0 ? 0 : pauses, std::memory_order_relaxed); }
+  void setThreadStartupDelay(int pauses) {
+    threadStartupDelay_.store(pauses < 0 ? 0 : pauses, std::memory_order_relaxed);
+  }
 
   // Set when a thread that ignored its stop request had to be abandoned: what it uses can
   // no longer be freed safely, so the program must end (or re-execute) rather than go on.
@@ -49,7 +55,7 @@ public:
   // Replaces the message sink; an empty function restores the default (standard error).
   void setMessageSink(std::function<void(const std::string&)> sink);
 
-private:
+ private:
   ProcessContext() = default;
 
   std::atomic<bool> running_{true};
@@ -58,8 +64,8 @@ private:
   std::atomic<int> threadStartupDelay_{0};
   std::atomic<bool> threadsAbandoned_{false};
   mutable std::mutex mutex_;
-  std::string programDirectory_;                       // guarded by mutex_
-  std::function<void(const std::string&)> sink_;       // guarded by mutex_
+  std::string programDirectory_;                  // guarded by mutex_
+  std::function<void(const std::string&)> sink_;  // guarded by mutex_
 };
 
 }  // namespace quillet

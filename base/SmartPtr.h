@@ -8,7 +8,7 @@ namespace quillet {
 
 template <typename T>
 class SmartPtr {
-public:
+ public:
   SmartPtr() = default;
   explicit SmartPtr(T* object) : object_(object) {}
   SmartPtr(SmartPtr&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
@@ -31,13 +31,13 @@ public:
   T& operator*() const { return *object_; }
   explicit operator bool() const { return object_ != nullptr; }
 
-private:
+ private:
   T* object_ = nullptr;
 };
 
 template <typename T>
 class SmartAPtr {
-public:
+ public:
   SmartAPtr() = default;
   explicit SmartAPtr(T* array) : array_(array) {}
   SmartAPtr(SmartAPtr&& other) noexcept : array_(std::exchange(other.array_, nullptr)) {}
@@ -57,13 +57,13 @@ public:
   T& operator[](int i) const { return array_[i]; }
   explicit operator bool() const { return array_ != nullptr; }
 
-private:
+ private:
   T* array_ = nullptr;
 };
 
 template <typename T>
 class DumbPtr {
-public:
+ public:
   DumbPtr() = default;
   DumbPtr(T* object) : object_(object) {}  // NOLINT: a plain reference, implicit on purpose
   T* get() const { return object_; }
@@ -71,7 +71,7 @@ public:
   T& operator*() const { return *object_; }
   explicit operator bool() const { return object_ != nullptr; }
 
-private:
+ private:
   T* object_ = nullptr;
 };
 

@@ -102,7 +102,8 @@ Str::Str(const char* text, int length) : body_(newBody(text, text ? length : 0))
 Str::Str(std::string_view text) : body_(newBody(text.data(), static_cast<int>(text.size()))) {}
 Str::Str(char c, int count) : body_(emptyBody()) { append(c, count); }
 Str::Str(const Buff& buffer)
-    : body_(newBody(buffer.data(), buffer.data() ? static_cast<int>(strnlen(buffer.data(), buffer.size())) : 0)) {}
+    : body_(newBody(buffer.data(),
+                    buffer.data() ? static_cast<int>(strnlen(buffer.data(), buffer.size())) : 0)) {}
 Str::Str(const FastStr& text) : body_(newBody(text.text(), text.length())) {}
 
 Str::Str(const Str& other) : body_(other.body_) {
@@ -158,7 +159,9 @@ char* Str::data() {
 
 // --- append ---
 
-Str& Str::append(const char* text) { return text ? append(text, static_cast<int>(std::strlen(text))) : *this; }
+Str& Str::append(const char* text) {
+  return text ? append(text, static_cast<int>(std::strlen(text))) : *this;
+}
 
 Str& Str::append(const char* text, int length) {
   if (text == nullptr || length <= 0) return *this;
@@ -289,14 +292,16 @@ Str& Str::stripQuotes(bool brackets) {
 Str& Str::toUpper() {
   if (empty()) return *this;
   char* p = data();
-  for (int i = 0; i < length(); ++i) p[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(p[i])));
+  for (int i = 0; i < length(); ++i)
+    p[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(p[i])));
   return *this;
 }
 
 Str& Str::toLower() {
   if (empty()) return *this;
   char* p = data();
-  for (int i = 0; i < length(); ++i) p[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(p[i])));
+  for (int i = 0; i < length(); ++i)
+    p[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(p[i])));
   return *this;
 }
 
@@ -404,20 +409,23 @@ bool Str::equals(const Str& other) const {
   return compare(c_str(), length(), other.c_str(), other.length(), true, false, false);
 }
 bool Str::equals(const char* other) const {
-  return compare(c_str(), length(), other ? other : "", other ? static_cast<int>(std::strlen(other)) : 0, true, false, false);
+  return compare(c_str(), length(), other ? other : "",
+                 other ? static_cast<int>(std::strlen(other)) : 0, true, false, false);
 }
 bool Str::equalsIgnoreCase(const Str& other) const {
   return compare(c_str(), length(), other.c_str(), other.length(), true, true, false);
 }
 bool Str::equalsIgnoreCase(const char* other) const {
-  return compare(c_str(), length(), other ? other : "", other ? static_cast<int>(std::strlen(other)) : 0, true, true, false);
+  return compare(c_str(), length(), other ? other : "",
+                 other ? static_cast<int>(std::strlen(other)) : 0, true, true, false);
 }
 bool Str::sameText(const Str& other, bool ignoreCase) const {
   return compare(c_str(), length(), other.c_str(), other.length(), false, ignoreCase, false);
 }
 bool Str::startsWith(const char* prefix, bool ignoreCase) const {
   if (prefix == nullptr) return true;
-  return compare(c_str(), length(), prefix, static_cast<int>(std::strlen(prefix)), false, ignoreCase, true);
+  return compare(c_str(), length(), prefix, static_cast<int>(std::strlen(prefix)), false,
+                 ignoreCase, true);
 }
 bool Str::isBlank() const {
   for (int i = 0; i < length(); ++i) {

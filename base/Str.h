@@ -19,7 +19,7 @@ class Buff;
 class FastStr;
 
 class Str {
-public:
+ public:
   Str();
   Str(const char* text);  // NOLINT: implicit on purpose, texts are passed as literals
   Str(const char* text, int length);
@@ -61,19 +61,19 @@ public:
   Str& operator+=(char c) { return append(c); }
 
   // --- parts ---
-  Str left(int n) const;               // the first n characters (all when n >= length)
-  Str mid(int pos) const;              // from pos to the end; empty when pos is past it
-  Str& keepMid(int pos, int count);    // in place: count characters from pos, cut to the end
-  Str& setLength(int n);               // cut to n, or pad with spaces to n
+  Str left(int n) const;             // the first n characters (all when n >= length)
+  Str mid(int pos) const;            // from pos to the end; empty when pos is past it
+  Str& keepMid(int pos, int count);  // in place: count characters from pos, cut to the end
+  Str& setLength(int n);             // cut to n, or pad with spaces to n
 
   // --- trim ---
-  Str& trim();                          // spaces at both ends
-  Str& trimLeft();                      // spaces at the left
-  Str& trimRight();                     // spaces at the right
-  Str& trimLeft(char c);                // the given character at the left
-  Str& trimRight(char c);               // the given character at the right
-  Str& trimRightWhite();                // white space (isspace) at the right
-  Str& trimWhite();                     // white space at both ends
+  Str& trim();             // spaces at both ends
+  Str& trimLeft();         // spaces at the left
+  Str& trimRight();        // spaces at the right
+  Str& trimLeft(char c);   // the given character at the left
+  Str& trimRight(char c);  // the given character at the right
+  Str& trimRightWhite();   // white space (isspace) at the right
+  Str& trimWhite();        // white space at both ends
   // Trims, then strips one pair of surrounding '...' or "..." (with brackets also (...)
   // and <...>), repeatedly until none is left.
   Str& stripQuotes(bool brackets = false);
@@ -100,9 +100,9 @@ public:
   // only spaces (so "" equals "  ").
   static bool compare(const char* text, int length, const char* other, int otherLength,
                       bool exactLength, bool ignoreCase, bool prefixOnly);
-  bool equals(const Str& other) const;             // case-sensitive, same length
+  bool equals(const Str& other) const;  // case-sensitive, same length
   bool equals(const char* other) const;
-  bool equalsIgnoreCase(const Str& other) const;   // same length, case ignored
+  bool equalsIgnoreCase(const Str& other) const;  // same length, case ignored
   bool equalsIgnoreCase(const char* other) const;
   // Equal apart from trailing spaces, optionally ignoring case.
   bool sameText(const Str& other, bool ignoreCase) const;
@@ -140,7 +140,7 @@ public:
   // For tests of the sharing rule: true when both strings use the same body.
   bool sharesBodyWith(const Str& other) const { return body_ == other.body_; }
 
-private:
+ private:
   struct Body;
   explicit Str(Body* body) : body_(body) {}
   void makeUnique(int extra);  // unique body with room for length + extra + 1 bytes

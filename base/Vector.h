@@ -20,7 +20,7 @@ struct LocateItem {
 
 template <typename T>
 class Vector {
-public:
+ public:
   Vector() = default;
   explicit Vector(int count) { setSize(count); }
 
@@ -40,7 +40,7 @@ public:
     return items_[clamp(index) - 1];
   }
 
-private:
+ private:
   int clamp(int index) const { return index < 1 ? 1 : (index > count_ ? count_ : index); }
 
   int count_ = 0;

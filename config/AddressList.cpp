@@ -31,8 +31,6 @@ Str AddressList::entry(int index) const {
   return entries_[index];
 }
 
-bool AddressList::contains(const Str& address) const {
-  return entries_.find(address) != 0;
-}
+bool AddressList::contains(const Str& address) const { return entries_.find(address) != 0; }
 
 }  // namespace quillet

@@ -15,7 +15,7 @@
 namespace quillet {
 
 class AddressList {
-public:
+ public:
   AddressList();
 
   // Replaces the list with the addresses of the open file. False when a record could not
@@ -28,7 +28,7 @@ public:
   // True when address equals an entry exactly; callers pass it trimmed and lower-cased.
   [[nodiscard]] bool contains(const Str& address) const;
 
-private:
+ private:
   ArrayStr entries_;  // with its own lock
 };
 

@@ -13,7 +13,7 @@
 namespace quillet {
 
 class DataConf : public RecordFile {
-public:
+ public:
   static constexpr const char kFileName[] = "DATACONF.DAT";
   static constexpr int kRecordLength = 256;
 

@@ -17,7 +17,7 @@
 namespace quillet {
 
 class DataFiles {
-public:
+ public:
   // directory: the program directory, ending in '/' (empty = the current directory).
   explicit DataFiles(const Str& directory);
 
@@ -37,7 +37,7 @@ public:
   DataUser& user() { return user_; }
   DataConf& conf() { return conf_; }
 
-private:
+ private:
   DataPOP pop_;
   DataUser user_;
   DataConf conf_;

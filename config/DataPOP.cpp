@@ -5,10 +5,9 @@ namespace quillet {
 namespace {
 
 constexpr RecordField kFields[] = {
-    DataPOP::kUser,     DataPOP::kPassword, DataPOP::kHost,     DataPOP::kRouteTo,
-    DataPOP::kFrom,     DataPOP::kUntil,    DataPOP::kEvery,    DataPOP::kWeekdays,
-    DataPOP::kComment,  DataPOP::kPort,     DataPOP::kDisabled, DataPOP::kSecurity,
-    DataPOP::kReserved,
+    DataPOP::kUser,     DataPOP::kPassword, DataPOP::kHost,     DataPOP::kRouteTo, DataPOP::kFrom,
+    DataPOP::kUntil,    DataPOP::kEvery,    DataPOP::kWeekdays, DataPOP::kComment, DataPOP::kPort,
+    DataPOP::kDisabled, DataPOP::kSecurity, DataPOP::kReserved,
 };
 constexpr RecordLayout kLayout(DataPOP::kRecordLength, kFields);
 static_assert(kLayout.isConsistent(), "DataPOP.DAT fields must tile the record");

@@ -28,7 +28,7 @@ enum class ConnectionSecurity {
 };
 
 class DataPOP : public RecordFile {
-public:
+ public:
   static constexpr const char kFileName[] = "DataPOP.DAT";
   static constexpr int kRecordLength = 1024;
 

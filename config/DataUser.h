@@ -15,7 +15,7 @@
 namespace quillet {
 
 class DataUser : public RecordFile {
-public:
+ public:
   static constexpr const char kFileName[] = "DataUser.DAT";
   static constexpr int kRecordLength = 256;
 

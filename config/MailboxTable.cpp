@@ -10,9 +10,7 @@ constexpr int64_t kSecondsPerMinute = 60;
 
 MailboxTable::MailboxTable() { enableLock(); }
 
-bool MailboxTable::isUsable(const DataPOP& file) {
-  return !file.isDeleted() && !file.isDisabled();
-}
+bool MailboxTable::isUsable(const DataPOP& file) { return !file.isDeleted() && !file.isDisabled(); }
 
 POPItem MailboxTable::itemFromRecord(const DataPOP& file) {
   POPItem item;

@@ -23,19 +23,19 @@ namespace quillet {
 
 // One mailbox of the table.
 struct POPItem {
-  Str user;      // UTF-8, trimmed
-  Str comment;   // trimmed
-  Str password;  // stored form (UTF-8, trimmed), descrambled only by the mailbox thread
-  Str host;      // trimmed
+  Str user;          // UTF-8, trimmed
+  Str comment;       // trimmed
+  Str password;      // stored form (UTF-8, trimmed), descrambled only by the mailbox thread
+  Str host;          // trimmed
   int32_t port = 0;  // 0 = POPInboundPort
-  Str routeTo;   // fixed recipient; empty = detect recipients
+  Str routeTo;       // fixed recipient; empty = detect recipients
   int32_t busy = 0;  // 1 while a mailbox thread works on this entry (under the table lock)
   Schedule schedule;
   ConnectionSecurity security = ConnectionSecurity::Plain;
 };
 
 class MailboxTable : public BaseObj {
-public:
+ public:
   MailboxTable();
 
   // Replaces the table with one entry per usable record of the open file and finds the
@@ -59,7 +59,7 @@ public:
   // Host of the first usable record whose host is not blank; empty when there is none.
   [[nodiscard]] Str firstServer() const;
 
-private:
+ private:
   ArrayTmpl<POPItem> items_;  // guarded by the table lock
   Str firstServer_;           // guarded by the table lock
 };

@@ -11,7 +11,9 @@
 namespace quillet {
 
 RecordFile::RecordFile(const Str& fileName, const RecordLayout& layout, bool cached)
-    : file_(fileName), layout_(layout), cached_(cached),
+    : file_(fileName),
+      layout_(layout),
+      cached_(cached),
       record_(static_cast<size_t>(layout.length())) {
   assert(layout.isConsistent());
 }
@@ -46,9 +48,7 @@ int RecordFile::recordCount() {
   return static_cast<int>(std::min<int64_t>(size / layout_.length(), INT_MAX));
 }
 
-int64_t RecordFile::offsetOf(int n) const {
-  return static_cast<int64_t>(n - 1) * layout_.length();
-}
+int64_t RecordFile::offsetOf(int n) const { return static_cast<int64_t>(n - 1) * layout_.length(); }
 
 bool RecordFile::goTo(int n) {
   if (!flush()) return false;

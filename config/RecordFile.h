@@ -30,7 +30,7 @@
 namespace quillet {
 
 class RecordFile {
-public:
+ public:
   static constexpr int kCacheRecords = 100;
 
   RecordFile(const RecordFile&) = delete;
@@ -86,11 +86,11 @@ public:
   const Str& fileName() const { return file_.name(); }
   const RecordLayout& layout() const { return layout_; }
 
-protected:
+ protected:
   // cached: read through the cache of up to kCacheRecords records.
   RecordFile(const Str& fileName, const RecordLayout& layout, bool cached);
 
-private:
+ private:
   [[nodiscard]] bool readRecord(int n, char* target);
   [[nodiscard]] bool fillCache(int n);
   [[nodiscard]] bool writeRecord(int n, char* record);
@@ -103,7 +103,7 @@ private:
   std::vector<char> record_;  // the current record's bytes
   int current_ = 0;
   bool changed_ = false;
-  std::vector<char> cache_;   // records cacheFirst_ .. cacheFirst_ + cacheCount_ - 1
+  std::vector<char> cache_;  // records cacheFirst_ .. cacheFirst_ + cacheCount_ - 1
   int cacheFirst_ = 0;
   int cacheCount_ = 0;
 };

@@ -20,7 +20,7 @@ struct RecordField {
 };
 
 class RecordLayout {
-public:
+ public:
   static constexpr int kDeletedFlagOffset = 1;
   static constexpr int kFirstFieldOffset = 3;
   static constexpr char kSeparator = '|';
@@ -53,7 +53,7 @@ public:
   // disk is stored well-formed again.
   void restoreStructure(char* record) const;
 
-private:
+ private:
   int length_;
   std::span<const RecordField> fields_;
 };

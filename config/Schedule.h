@@ -27,7 +27,7 @@ struct ScheduleItem {
 };
 
 class Schedule {
-public:
+ public:
   Schedule() = default;
   // Copies take the items and lastRun under the source's lock.
   Schedule(const Schedule& other);
@@ -52,7 +52,7 @@ public:
   [[nodiscard]] uint32_t lastRun() const;
   [[nodiscard]] std::vector<ScheduleItem> items() const;
 
-private:
+ private:
   mutable std::mutex mutex_;
   std::vector<ScheduleItem> items_;  // guarded by mutex_
   uint32_t lastRun_ = 0;             // guarded by mutex_

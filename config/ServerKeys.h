@@ -104,10 +104,10 @@ enum class ServerKey : int {
 
 struct ServerKeyDefinition {
   const char* name;
-  IniType type;                 // String, Integer, Boolean or List
-  int32_t numberDefault;        // Integer and Boolean
-  const char* stringDefault;    // String
-  int32_t flags;                // String and List: kIniLowerCase, kIniTrim
+  IniType type;               // String, Integer, Boolean or List
+  int32_t numberDefault;      // Integer and Boolean
+  const char* stringDefault;  // String
+  int32_t flags;              // String and List: kIniLowerCase, kIniTrim
 };
 
 inline constexpr int kServerKeyCount = static_cast<int>(ServerKey::TLSTrustFile) + 1;
@@ -115,7 +115,9 @@ inline constexpr int kServerKeyCount = static_cast<int>(ServerKey::TLSTrustFile)
 // The table, in registration order.
 [[nodiscard]] std::span<const ServerKeyDefinition> serverKeyTable();
 [[nodiscard]] const ServerKeyDefinition& serverKeyDefinition(ServerKey key);
-[[nodiscard]] inline const char* serverKeyName(ServerKey key) { return serverKeyDefinition(key).name; }
+[[nodiscard]] inline const char* serverKeyName(ServerKey key) {
+  return serverKeyDefinition(key).name;
+}
 
 // Registers every key of the table, in its order, with its default. Meant for an empty
 // store: then each key's index is its ServerKey value + 1.

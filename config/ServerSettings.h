@@ -17,7 +17,7 @@
 namespace quillet {
 
 class ServerSettings {
-public:
+ public:
   static constexpr const char kFileName[] = "QUILLET.INI";
 
   // Registers every server key with its default; reads nothing yet. fileName: full path.
@@ -40,7 +40,7 @@ public:
   // The store itself, for code that looks keys up by name.
   const IniStore& store() const { return store_; }
 
-private:
+ private:
   const IniItem& item(ServerKey key, IniType expected) const;
 
   IniStore store_;

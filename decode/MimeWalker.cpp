@@ -105,7 +105,8 @@ MimeWalker::Stop MimeWalker::skip() {
   return stopOf(kind);
 }
 
-MimeWalker::Stop MimeWalker::entity(const EntityHeaders& headers, int depth, bool alternativeParts) {
+MimeWalker::Stop MimeWalker::entity(const EntityHeaders& headers, int depth,
+                                    bool alternativeParts) {
   if (depth > kMaxDepth || failed()) return skip();
   if (headers.typeStartsWith("message/rfc822")) return embeddedMessage(depth);
   if (headers.typeStartsWith("message/")) return skip();
@@ -142,7 +143,7 @@ MimeWalker::Stop MimeWalker::multipart(const EntityHeaders& headers, int depth) 
   // than dropped, so it still reaches the virus scanner.
   if (!boundary || boundary->empty()) return plainText();
   bool alternativeParts = headers.typeStartsWith("multipart/alternative") ||
-                  headers.typeStartsWith("multipart/related");
+                          headers.typeStartsWith("multipart/related");
   boundaries_.push_back(Boundary{"--" + *boundary, alternativeParts});
   Line line;
   Kind kind;

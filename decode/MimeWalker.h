@@ -53,7 +53,7 @@ class MimeWalker {
   enum class Kind { Data, Delimiter, Close, End };
 
   struct Boundary {
-    std::string marker;  // "--" + boundary
+    std::string marker;     // "--" + boundary
     bool alternativeParts;  // multipart/alternative or multipart/related
   };
 

@@ -28,7 +28,6 @@ constexpr int kNotLoaded = 550;  // the system's dial-up facility is missing
 constexpr int kShared = 551;     // others hold the connection (leave), or joined one (enter)
 }  // namespace dialup
 
-
 // One mailbox thread's hold on the connection.
 struct DialUpSession {
   uint32_t count = 0;    // the use count after entering, or 0

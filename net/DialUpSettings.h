@@ -9,9 +9,9 @@
 namespace quillet {
 
 struct DialUpSettings {
-  Str phoneBookEntry;    // the connection to bring up
+  Str phoneBookEntry;  // the connection to bring up
   Str user;
-  Str password;          // plain text
+  Str password;  // plain text
   Str domain;
   int32_t keepOpen = 0;  // seconds to keep the connection after the last holder is done
 };

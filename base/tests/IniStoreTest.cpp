@@ -14,16 +14,16 @@
 #include "base/File.h"
 #include "base/IniItem.h"
 #include "base/IniStore.h"
-#include "tests/support/TempDir.h"
 #include "base/ProcessContext.h"
+#include "tests/support/TempDir.h"
 
 namespace quillet {
 namespace {
 
 namespace fs = std::filesystem;
 
-using testing::TempDir;
 using testing::readBytes;
+using testing::TempDir;
 using testing::writeBytes;
 
 // A store with a few keys of the server, each type once, and a given file.

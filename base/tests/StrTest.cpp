@@ -152,8 +152,9 @@ TEST(StrCodePage, ConvertsBetweenCp850AndUtf8) {
   Str ansi = oem.oemToAnsiCopy();
   EXPECT_EQ(ansi, "M\xC3\xBCller \xC3\xA4");
   EXPECT_EQ(ansi.ansiToOemCopy(), oem);
-  EXPECT_EQ(Str("\xE2\x82\xAC").ansiToOemCopy(), "?");  // the euro sign is not in CP850... kept as '?'
-  EXPECT_EQ(Str("a\xC3").ansiToOemCopy(), "a?");        // a cut UTF-8 sequence
+  EXPECT_EQ(Str("\xE2\x82\xAC").ansiToOemCopy(),
+            "?");                                 // the euro sign is not in CP850... kept as '?'
+  EXPECT_EQ(Str("a\xC3").ansiToOemCopy(), "a?");  // a cut UTF-8 sequence
 }
 
 TEST(StrTests, SevenBitAtomAndCrLf) {

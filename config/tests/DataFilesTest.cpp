@@ -2,7 +2,6 @@
 // files read back, record counting, the read cache, write-back of one record only, and
 // damaged or foreign files.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include "base/ProcessContext.h"
@@ -24,7 +23,8 @@ using testing::writeBytes;
 
 // The field at offset, width characters, of record n (1-based) of raw file bytes.
 std::string field(const std::string& bytes, int recordLength, int n, int offset, int width) {
-  return bytes.substr(static_cast<size_t>((n - 1) * recordLength + offset), static_cast<size_t>(width));
+  return bytes.substr(static_cast<size_t>((n - 1) * recordLength + offset),
+                      static_cast<size_t>(width));
 }
 
 std::string padded(const std::string& text, int width) {
@@ -289,7 +289,8 @@ TEST(DataConfTest, FileWithRecordsIsLeftAlone) {
     ASSERT_TRUE(file.open());
     ASSERT_TRUE(file.ensureFirstRecord());
     ASSERT_TRUE(file.goTo(1));
-    EXPECT_EQ(file.readText(DataConf::kText.offset, DataConf::kText.width), Str(std::string_view(padded("text", 50))));
+    EXPECT_EQ(file.readText(DataConf::kText.offset, DataConf::kText.width),
+              Str(std::string_view(padded("text", 50))));
   }
   EXPECT_EQ(readBytes(dir.file("DATACONF.DAT")), record + "junk");
 }

@@ -33,11 +33,10 @@ std::string popRecord(const std::string& user, const std::string& host, char del
 TEST(MailboxTableTest, SkipsDeletedAndDisabledRecordsAndFindsFirstServer) {
   TempDir dir;
   writeBytes(dir.file("DataPOP.DAT"),
-             popRecord("gone", "deleted.example", '*') +      // deleted
-             popRecord("off", "disabled.example", ' ', '*') +  // disabled
-             popRecord("nohost", "") +                         // usable, no host
-             popRecord("one", "  first.example  ") +
-             popRecord("two", "second.example"));
+             popRecord("gone", "deleted.example", '*') +           // deleted
+                 popRecord("off", "disabled.example", ' ', '*') +  // disabled
+                 popRecord("nohost", "") +                         // usable, no host
+                 popRecord("one", "  first.example  ") + popRecord("two", "second.example"));
   DataPOP file(dir.str("DataPOP.DAT"));
   ASSERT_TRUE(file.open());
   MailboxTable table;
@@ -109,8 +108,8 @@ TEST(AddressListTest, TrimsLowerCasesAndSkipsBlankAndDeletedRecords) {
   TempDir dir;
   writeBytes(dir.file("DataUser.DAT"),
              userRecord("   Anna@Example.COM ") + userRecord("deleted@example.com", '*') +
-             userRecord("") + userRecord("anna@example.com") + userRecord("b@example.com") +
-             std::string(100, 'x'));  // incomplete tail
+                 userRecord("") + userRecord("anna@example.com") + userRecord("b@example.com") +
+                 std::string(100, 'x'));  // incomplete tail
   DataUser file(dir.str("DataUser.DAT"));
   ASSERT_TRUE(file.open());
   AddressList list;

@@ -44,7 +44,8 @@ TEST(ScheduleTest, WeekOfOfficeHoursEveryThirtyMinutesOnMarkedDaysOnly) {
 
   std::vector<uint32_t> expected;
   for (int day : {6, 8, 10, 12}) {
-    for (int half = 0; half < 20; ++half) expected.push_back(moment(day, 8 + half / 2, (half % 2) * 30));
+    for (int half = 0; half < 20; ++half)
+      expected.push_back(moment(day, 8 + half / 2, (half % 2) * 30));
   }
   EXPECT_EQ(starts, expected);
 }

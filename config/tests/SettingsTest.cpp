@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <set>
-#include <utility>
 #include <string>
+#include <utility>
 
 #include "base/Password.h"
 #include "base/ProcessContext.h"
@@ -19,7 +19,7 @@ using testing::TempDir;
 using testing::writeBytes;
 
 class SettingsTest : public ::testing::Test {
-protected:
+ protected:
   // Settings read from a file with the given lines (CR LF, as Helmcrest writes them).
   ServerSettings& readSettings(const std::string& lines) {
     writeBytes(dir_.file("QUILLET.INI"), lines);
@@ -109,7 +109,7 @@ TEST_F(SettingsTest, ValueFlagsTrimAndLowerCase) {
   EXPECT_EQ(domains[1], "example.com");
   EXPECT_EQ(domains[2], "sub.example.org");
   ASSERT_EQ(settings.list(ServerKey::SendLogFileTo).count(), 1);
-  EXPECT_EQ(settings.list(ServerKey::SendLogFileTo)[1], "Admin@Example.com");  // trim only
+  EXPECT_EQ(settings.list(ServerKey::SendLogFileTo)[1], "Admin@Example.com");   // trim only
   EXPECT_EQ(settings.string(ServerKey::Postmaster), "Postmaster@Example.com");  // no flags
 }
 
@@ -122,7 +122,9 @@ TEST_F(SettingsTest, DialUpIsPreparedOnlyWhenSwitchedOn) {
       "DialUpOutbound=1\r\n"
       "DialUpOutboundPhoneBook=  \"My \x84 Provider\"  \r\n"  // CP850 a-umlaut
       "DialUpOutboundUser=J\x81rgen\r\n"
-      "DialUpOutboundPassword=" + stored.toStd() + "\r\n"
+      "DialUpOutboundPassword=" +
+      stored.toStd() +
+      "\r\n"
       "DialUpOutboundDomain=OFFICE\r\n"
       "DialUpOutboundKeepOpen=5\r\n");
   const std::optional<DialUpSettings> dialUp = prepareDialUpSettings(on);
@@ -154,7 +156,8 @@ TEST_F(SettingsTest, SocksDataDependsOnTheProxyType) {
   };
   for (const Case& c : {Case{0, false, "", ""}, Case{1, true, "proxy.lan", ""},
                         Case{2, true, "proxy.lan", "pw"}, Case{3, false, "", ""}}) {
-    ServerSettings& settings = readSettings("SOCKSHostTyp=" + std::to_string(c.type) + "\r\n" + common);
+    ServerSettings& settings =
+        readSettings("SOCKSHostTyp=" + std::to_string(c.type) + "\r\n" + common);
     const SocksSettings socks = prepareSocksSettings(settings);
     EXPECT_EQ(socks.hostType, c.type);
     EXPECT_EQ(socks.useProxy(), c.proxy) << c.type;
@@ -166,7 +169,8 @@ TEST_F(SettingsTest, SocksDataDependsOnTheProxyType) {
 
 TEST_F(SettingsTest, MailHostPasswordIsDescrambledWithItsKey) {
   ServerSettings& settings = readSettings(
-      "OutboundExchAuthPassword=" + scramble("mail pass", kOutboundExchAuthPasswordKey).toStd() + "\r\n");
+      "OutboundExchAuthPassword=" + scramble("mail pass", kOutboundExchAuthPasswordKey).toStd() +
+      "\r\n");
   EXPECT_EQ(prepareOutboundAuthPassword(settings), "mail pass");
   EXPECT_EQ(prepareSettingsPassword("plain", kOutboundExchAuthPasswordKey), "");
 }

@@ -7,8 +7,7 @@
 
 namespace quillet::testing {
 
-FakePop3Server::FakePop3Server(FakeMailbox mailbox, int sessions)
-    : mailbox_(std::move(mailbox)) {
+FakePop3Server::FakePop3Server(FakeMailbox mailbox, int sessions) : mailbox_(std::move(mailbox)) {
   peer_ = std::make_unique<ScriptedPeer>([this](int fd) { serve(fd); }, AF_INET, sessions);
 }
 

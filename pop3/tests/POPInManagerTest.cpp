@@ -2,7 +2,6 @@
 // limit, busy mailboxes, the fetch-all request, queueing into the inbound queue, the log
 // lines and the event entries of a failed fetch.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -15,8 +14,8 @@
 
 #include "FakePop3Server.h"
 #include "base/DateTime.h"
-#include "base/ProcessContext.h"
 #include "base/Password.h"
+#include "base/ProcessContext.h"
 #include "config/DataPOP.h"
 #include "config/tests/TestFiles.h"
 #include "net/DialUp.h"

@@ -1,7 +1,6 @@
 // The unique-id store: keys per mailbox, the 128-character cut, load and delete, atomic
 // save; and the duplicate Message-ID list with its holding time.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -111,8 +110,8 @@ TEST(UidlStore, UnreadableFileIsNeverOverwrittenAndIsReadOnceItCanBe) {
   EXPECT_EQ(store.lineCount(), 0) << "a refused save changes nothing";
 
   ASSERT_EQ(::rmdir(path.c_str()), 0);
-  testing::writeBytes(path.toStd(), std::string(UidlStore::keyFor("other", "x").toStd()) +
-                                        "kept\r\n");
+  testing::writeBytes(path.toStd(),
+                      std::string(UidlStore::keyFor("other", "x").toStd()) + "kept\r\n");
   EXPECT_TRUE(store.ensureLoaded());
   EXPECT_TRUE(store.saveIds("h", "u", idsOf({"1"})));
   ArrayStr ids;

@@ -12,7 +12,6 @@
 #include "config/tests/TestFiles.h"
 #include "tests/support/ConsoleRunEnvironment.h"
 
-
 namespace quillet::testing {
 
 std::string dataPopRecord(const MailboxRecord& mailbox) {

@@ -46,7 +46,6 @@ class TestProcess {
 // Servers started by these tests drop to an unprivileged user that must read their files.
 inline constexpr unsigned kServerDirMode = 0755;
 
-
 // Runs a shell command line (test set-up only: certificates); true on exit code 0.
 bool runCommand(const std::string& commandLine);
 

@@ -4,7 +4,6 @@
 
 #include <string>
 
-
 #include "base/Str.h"
 
 namespace quillet::testing {

@@ -71,8 +71,8 @@ TEST_F(WaitStepTest, IntervalWithoutInputContinues) {
 }
 
 TEST_F(WaitStepTest, PauseRequestEndsTheWaitBeforeTheInterval) {
-  WaitStep step = makeStep(nullptr, WaitTimings{std::chrono::seconds(30), milliseconds(5),
-                                                milliseconds(100)});
+  WaitStep step =
+      makeStep(nullptr, WaitTimings{std::chrono::seconds(30), milliseconds(5), milliseconds(100)});
   step.setPauseCheck([] { return true; });
   touch("OSMTP.sig");
   const auto started = std::chrono::steady_clock::now();

@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/TempDir.h"
 #include "base/FileSystem.h"
 #include "server/queue/QueueStore.h"
+#include "tests/support/TempDir.h"
 
 namespace quillet {
 namespace {

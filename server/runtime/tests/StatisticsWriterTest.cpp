@@ -7,9 +7,9 @@
 #include <sstream>
 #include <string>
 
-#include "tests/support/TempDir.h"
 #include "server/runtime/StatisticsCsvFile.h"
 #include "server/runtime/StatisticsWriter.h"
+#include "tests/support/TempDir.h"
 
 namespace quillet {
 namespace {
