@@ -28,6 +28,11 @@ int POPInConMgrThread::run() {
   if (context_.settings.verbose) log("POP3 inbound connection manager started");
   reportedStart_ = true;
   if (started_) started_(true);
+  // Like every worker but the clock thread, it lets the run settle before its first pass.
+  if (!startupDelay()) {
+    if (context_.settings.verbose) log("POP3 inbound connection manager stopped");
+    return 0;
+  }
   while (keepRunning()) {
     if (!pause()) break;
     if (context_.mailboxes.count() == 0) continue;

@@ -16,7 +16,7 @@ std::string bannerText(bool serviceMode) {
   return text;
 }
 
-std::string commandBannerText() {
+std::string titleBannerText() {
   return std::string("\n") + kProgramTitle + "\n" + kNoticeLine1 + "\n" + kNoticeLine2 + "\n\n";
 }
 

@@ -14,7 +14,8 @@ inline constexpr const char* kNoticeLine2 = "Copyright (c) 2026 the Quillet deve
 // mode) in brackets, the two notice lines and an empty line, each ending in '\n'.
 std::string bannerText(bool serviceMode);
 
-// The banner of the "install" and "remove" commands: the same lines with the bare title.
-std::string commandBannerText();
+// The banner of the "install" and "remove" commands and of a start as a service (before
+// the run prints its own): the same lines with the bare title.
+std::string titleBannerText();
 
 }  // namespace quillet

@@ -26,15 +26,14 @@ namespace {
 
 using namespace quillet;
 
-void printBanner(bool serviceMode) {
-  std::fputs(bannerText(serviceMode).c_str(), stdout);
+void printTitleBanner() {
+  std::fputs(titleBannerText().c_str(), stdout);
   std::fflush(stdout);
 }
 
 int controlService(bool install, const Str& serviceName, const Str& programDirectory,
                    const std::string& programPath) {
-  std::fputs(commandBannerText().c_str(), stdout);
-  std::fflush(stdout);
+  printTitleBanner();
   ServiceControlSetup setup;
   setup.serviceName = serviceName;
   setup.programPath = programPath;
@@ -83,7 +82,7 @@ int main(int argc, char** argv) {
     setEnvironmentVariable(kRestartedEnvironment, nullptr);
   }
   if (options.serviceMode) {
-    printBanner(true);
+    printTitleBanner();
     std::printf("Starting %s as a service\n", serviceName.c_str());
     std::fflush(stdout);
   }

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <future>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -212,6 +214,38 @@ TEST_F(InboundManager, BusyMailboxIsNotStartedAgain) {
   EXPECT_EQ(inbound.count(), 1u);
   EXPECT_NE(mailboxes.item(1).schedule.lastRun(), 0u);
   EXPECT_EQ(mailboxes.item(1).busy, 0);
+}
+
+TEST_F(InboundManager, SignalsItsStartThenWaitsTheStartupDelayCutShortByAStop) {
+  FakeMailbox box;
+  box.messages = {kMessage};
+  FakePop3Server server(box);
+  loadTable(mailboxRecord("joe", server.port(), true));
+  struct LongStartupDelay {
+    LongStartupDelay() { ProcessContext::instance().setThreadStartupDelay(40); }  // 30 s
+    ~LongStartupDelay() { ProcessContext::instance().setThreadStartupDelay(0); }
+  };
+  auto delay = std::make_unique<LongStartupDelay>();
+  std::promise<bool> started;
+  auto* manager = new POPInConMgrThread(context(), [&](bool ok) { started.set_value(ok); });
+  manager->setAutoDelete(false);
+  ASSERT_TRUE(manager->start());
+  std::future<bool> reported = started.get_future();
+  ASSERT_EQ(reported.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+  EXPECT_TRUE(reported.get());
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // the due mailbox waits
+  EXPECT_EQ(linesStartingWith("Connection opened"), 0);
+  const auto stopAt = std::chrono::steady_clock::now();
+  manager->requestStop();
+  manager->join();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::seconds(2));
+  delete manager;
+  EXPECT_EQ(inbound.count(), 0u);
+  EXPECT_EQ(mailboxes.item(1).schedule.lastRun(), 0u);
+  // Without the delay the same mailbox is fetched on the first pass.
+  delay.reset();
+  runManager([&] { return inbound.count() == 1; });
+  EXPECT_EQ(inbound.count(), 1u);
 }
 
 TEST_F(InboundManager, FetchAllStartsMailboxesThatAreNotDue) {
