@@ -78,13 +78,13 @@ int DialUp::dial() {
 int DialUp::enter(DialUpSession& holder) {
   std::lock_guard<std::recursive_mutex> rasLock(dialUpLock());
   Guard guard(*this);
-  if (!loaded_) return dialup::kNotLoaded;
+  if (!loaded_) return err::kDialUpNotLoaded;
   if (active_ && useCount_ > 0) {
     // A holder counts once, even when it enters again without leaving.
     if (!holder.entered) ++useCount_;
     holder.entered = true;
     holder.count = useCount_;
-    return dialup::kShared;
+    return err::kDialUpShared;
   }
   bool adopted = adoptOpenConnection();
   if (!adopted) {
@@ -96,22 +96,22 @@ int DialUp::enter(DialUpSession& holder) {
   useCount_ = 1;
   holder.entered = true;
   holder.count = useCount_;
-  return dialup::kOk;
+  return err::kOk;
 }
 
 int DialUp::leave(DialUpSession& holder) {
   std::lock_guard<std::recursive_mutex> rasLock(dialUpLock());
   Guard guard(*this);
-  if (!loaded_) return dialup::kNotLoaded;
+  if (!loaded_) return err::kDialUpNotLoaded;
   if (!holder.entered || useCount_ == 0) {
     holder.entered = false;
     holder.count = 0;
-    return dialup::kOk;
+    return err::kOk;
   }
   --useCount_;
   holder.entered = false;
   holder.count = 0;
-  if (useCount_ > 0) return dialup::kShared;
+  if (useCount_ > 0) return err::kDialUpShared;
   active_ = false;
   return hangUp();
 }
@@ -119,7 +119,7 @@ int DialUp::leave(DialUpSession& holder) {
 int DialUp::hangUp() {
   std::lock_guard<std::recursive_mutex> rasLock(dialUpLock());
   Guard guard(*this);
-  if (!loaded_) return dialup::kNotLoaded;
+  if (!loaded_) return err::kDialUpNotLoaded;
   if (dialed_) {
     (void)link_->bringDown(entryName_);
     // Wait until the line is really down, so a new dial does not meet the old line; the
@@ -134,12 +134,12 @@ int DialUp::hangUp() {
   }
   dialed_ = false;
   localAddress_ = Str();
-  return dialup::kOk;
+  return err::kOk;
 }
 
 Str DialUp::errorText(int code) const {
   Str text("Dial-Up Error: ");
-  if (code == dialup::kNotLoaded) {
+  if (code == err::kDialUpNotLoaded) {
     text += "Unable to load RasApi32.DLL";
   } else if (!loaded_) {
     text += "RasApi32.DLL not loaded";

@@ -14,19 +14,12 @@
 #include <memory>
 
 #include "base/BaseObj.h"
+#include "base/ErrorCodes.h"
 #include "base/Str.h"
 #include "net/DialUpSettings.h"
 #include "platform/DialUpLink.h"
 
 namespace quillet {
-
-// Result codes of entering, leaving and hanging up; any other value is a failure code of
-// the link.
-namespace dialup {
-constexpr int kOk = 0;
-constexpr int kNotLoaded = 550;  // the system's dial-up facility is missing
-constexpr int kShared = 551;     // others hold the connection (leave), or joined one (enter)
-}  // namespace dialup
 
 // One mailbox thread's hold on the connection.
 struct DialUpSession {
@@ -44,7 +37,7 @@ struct DialUpHangUpTiming {
 class DialUp : public BaseObj {
  public:
   // A dial-up object for config over link; when the link's facility is not available
-  // the object is "not loaded" and every call answers 550.
+  // the object is "not loaded" and every call answers err::kDialUpNotLoaded.
   DialUp(const DialUpSettings& config, std::unique_ptr<DialUpLink> link,
          DialUpHangUpTiming timing = {});
   // Releases all uses and hangs up a connection dialed here.
@@ -53,17 +46,18 @@ class DialUp : public BaseObj {
   DialUp& operator=(const DialUp&) = delete;
 
   // Takes one use of the connection for holder. Returns 0 when the connection was dialed
-  // or adopted now, 551 when holder joined a connection already up, 550 when not loaded,
-  // or the link's failure code (a half-open connection is taken down first).
+  // or adopted now, err::kDialUpShared (551) when holder joined a connection already up,
+  // err::kDialUpNotLoaded (550) when not loaded, or the link's failure code (a half-open
+  // connection is taken down first).
   [[nodiscard]] int enter(DialUpSession& holder);
 
   // Gives up holder's use. Returns 0 when it was the last one (the connection is hung up
-  // if it was dialed here) or holder held none, 551 when others still use it, 550 when
-  // not loaded.
+  // if it was dialed here) or holder held none, err::kDialUpShared when others still use
+  // it, err::kDialUpNotLoaded when not loaded.
   [[nodiscard]] int leave(DialUpSession& holder);
 
-  // Takes down a connection dialed here and forgets the local address. Returns 0, or 550
-  // when not loaded.
+  // Takes down a connection dialed here and forgets the local address. Returns 0, or
+  // err::kDialUpNotLoaded when not loaded.
   [[nodiscard]] int hangUp();
 
   // "Dial-Up Error: " + the code's text + " [" + code + "]" (OEM text).

@@ -32,13 +32,13 @@ void NetworkUpDown::message(int32_t threadId, const Str& text) const {
 int NetworkUpDown::networkUp(DialUpSession& holder, int32_t threadId) {
   if (dialUp_ != nullptr) {
     const int rc = dialUp_->enter(holder);
-    if (rc == dialup::kOk) {
+    if (rc == err::kOk) {
       Str text("Connected using Dial-up network using ");
       text += entryAndAddress(*dialUp_);
       message(threadId, text);
       return 0;
     }
-    if (rc == dialup::kShared) {
+    if (rc == err::kDialUpShared) {
       Str text("Entering existing Dial-up connection using ");
       text += entryAndAddress(*dialUp_);
       message(threadId, text);
@@ -70,12 +70,12 @@ int NetworkUpDown::networkDown(DialUpSession& holder, int32_t threadId) {
   if (dialUp_ == nullptr) return 0;
   waitKeepOpen(holder);
   const int rc = dialUp_->leave(holder);
-  if (rc == dialup::kOk) {
+  if (rc == err::kOk) {
     message(threadId, "Dial-up connection closed");
-  } else if (rc == dialup::kShared) {
+  } else if (rc == err::kDialUpShared) {
     message(threadId, "Leaving existing Dial-up connection");
   }
-  return rc == dialup::kShared ? 0 : rc;
+  return rc == err::kDialUpShared ? 0 : rc;
 }
 
 }  // namespace quillet

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "net/ErrorText.h"
+#include "base/ErrorCodes.h"
 
 namespace quillet {
 namespace {
@@ -100,7 +100,7 @@ int resolveHost(const Str& name, int port, AddressFamilies families,
   NetAddress literal;
   if (parseLiteralAddress(host, literal)) {
     if (families == AddressFamilies::IPv4Only && literal.family() != AF_INET) {
-      return neterr::kResolveFailed;
+      return err::kResolveFailed;
     }
     literal.setPort(port);
     addresses.push_back(literal);
@@ -109,7 +109,7 @@ int resolveHost(const Str& name, int port, AddressFamilies families,
   }
   if (host.empty() || host.length() > kMaxHostNameLength ||
       host.length() != static_cast<int>(std::strlen(host.c_str()))) {
-    return neterr::kResolveFailed;
+    return err::kResolveFailed;
   }
   addrinfo hints{};
   hints.ai_family = families == AddressFamilies::IPv4Only ? AF_INET : AF_UNSPEC;
@@ -117,7 +117,7 @@ int resolveHost(const Str& name, int port, AddressFamilies families,
   hints.ai_flags = AI_CANONNAME;
   addrinfo* list = nullptr;
   if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || list == nullptr) {
-    return neterr::kResolveFailed;
+    return err::kResolveFailed;
   }
   std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> owner(list, freeaddrinfo);
   canonicalName = list->ai_canonname != nullptr ? Str(list->ai_canonname) : host;
@@ -135,7 +135,7 @@ int resolveHost(const Str& name, int port, AddressFamilies families,
     }
     if (!seen) addresses.push_back(address);
   }
-  return addresses.empty() ? neterr::kResolveFailed : 0;
+  return addresses.empty() ? err::kResolveFailed : 0;
 }
 
 bool reverseLookup(const NetAddress& address, Str& name) {

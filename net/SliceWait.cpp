@@ -8,7 +8,8 @@
 #include <chrono>
 
 #include "base/ProcessContext.h"
-#include "net/ErrorText.h"
+#include "base/ErrorCodes.h"
+#include "net/WinsockCodes.h"
 
 namespace quillet {
 
@@ -38,7 +39,7 @@ int waitSliced(int fd, WaitKind kind, int timeoutMs, int expiryCode, const Slice
   for (int slice = 0; slice < slices; ++slice) {
     const Clock::time_point sliceEnd = Clock::now() + std::chrono::milliseconds(sliceMs);
     for (;;) {
-      if (!context.running()) return neterr::kTerminated;
+      if (!context.running()) return err::kTerminated;
       const auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(sliceEnd - Clock::now()).count();
       if (left <= 0) break;
@@ -54,7 +55,7 @@ int waitSliced(int fd, WaitKind kind, int timeoutMs, int expiryCode, const Slice
       }
     }
   }
-  return context.running() ? expiryCode : neterr::kTerminated;
+  return context.running() ? expiryCode : err::kTerminated;
 }
 
 }  // namespace quillet

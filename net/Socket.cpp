@@ -7,7 +7,8 @@
 
 #include <cerrno>
 
-#include "net/ErrorText.h"
+#include "base/ErrorCodes.h"
+#include "net/WinsockCodes.h"
 
 namespace quillet {
 namespace {
@@ -55,13 +56,13 @@ int Socket::close(int lingerMs) {
 }
 
 int Socket::startConnect(const NetAddress& address) {
-  if (fd_ < 0) return neterr::kNotSocket;
+  if (fd_ < 0) return err::kWsaNotSocket;
   if (::connect(fd_, address.get(), address.length) == 0) return 0;
   switch (errno) {
     case EINPROGRESS:
     case EALREADY:
     case EINTR:
-      return neterr::kInProgress;
+      return err::kWsaInProgress;
     case EISCONN:
       return 0;
     default:
@@ -70,7 +71,7 @@ int Socket::startConnect(const NetAddress& address) {
 }
 
 int Socket::connectResult() const {
-  if (fd_ < 0) return neterr::kNotSocket;
+  if (fd_ < 0) return err::kWsaNotSocket;
   int error = 0;
   socklen_t length = sizeof error;
   if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
@@ -79,7 +80,7 @@ int Socket::connectResult() const {
   if (error != 0) return winsockCodeFromErrno(error);
   NetAddress peer;
   // Writable without an error but not connected: the connect has not really finished.
-  return peerAddress(peer) ? 0 : neterr::kConnectUnexpected;
+  return peerAddress(peer) ? 0 : err::kConnectUnexpected;
 }
 
 bool Socket::peerAddress(NetAddress& address) const {
@@ -94,7 +95,7 @@ bool Socket::peerAddress(NetAddress& address) const {
 }
 
 IoResult Socket::send(const char* data, int length) {
-  if (fd_ < 0) return {IoStatus::Failed, 0, neterr::kNotSocket};
+  if (fd_ < 0) return {IoStatus::Failed, 0, err::kWsaNotSocket};
   const ssize_t sent = ::send(fd_, data, static_cast<size_t>(length), MSG_NOSIGNAL);
   if (sent > 0) return {IoStatus::Done, static_cast<int>(sent), 0};
   if (sent == 0) return {IoStatus::WantWrite, 0, 0};
@@ -103,7 +104,7 @@ IoResult Socket::send(const char* data, int length) {
 }
 
 IoResult Socket::recv(char* buffer, int size) {
-  if (fd_ < 0) return {IoStatus::Failed, 0, neterr::kNotSocket};
+  if (fd_ < 0) return {IoStatus::Failed, 0, err::kWsaNotSocket};
   const ssize_t got = ::recv(fd_, buffer, static_cast<size_t>(size), 0);
   if (got > 0) return {IoStatus::Done, static_cast<int>(got), 0};
   if (got == 0) return {IoStatus::Closed, 0, 0};

@@ -43,7 +43,7 @@ class Socket {
   int fd() const { return fd_; }
   int family() const { return family_; }
 
-  // Starts connecting: 0 when connected at once, neterr::kInProgress while the connect
+  // Starts connecting: 0 when connected at once, err::kWsaInProgress while the connect
   // goes on (wait for writable, then ask connectResult()), or the WinSock code.
   [[nodiscard]] int startConnect(const NetAddress& address);
   // The result of a finished non-blocking connect: 0 or the WinSock code.

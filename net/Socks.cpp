@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "net/ErrorText.h"
+#include "base/ErrorCodes.h"
 #include "net/Resolver.h"
 #include "net/SocksMessages.h"
 #include "net/WSClient.h"
@@ -31,7 +31,7 @@ int socks4Connect(WSClient& client, const Str& targetHost, int targetPort, uint3
   std::vector<NetAddress> addresses;
   Str canonical;
   if (resolveHost(targetHost, targetPort, AddressFamilies::IPv4Only, addresses, canonical) != 0) {
-    return neterr::kResolveFailed;
+    return err::kResolveFailed;
   }
   const Bytes request =
       buildSocks4Request(addresses.front().ipv4NetworkOrder(), targetPort, client.socks().user);
@@ -64,16 +64,16 @@ int socks5Connect(WSClient& client, const Str& targetHost, int targetPort, uint3
       result = buildSocks5Auth(settings.user, settings.password, authRequest);
       if (result != 0) return result;
       result = sendBytes(client, authRequest);
-      if (result == neterr::kConnReset) return neterr::kSocks5AuthFailed;
+      if (result == err::kWsaConnectionReset) return err::kSocks5AuthFailed;
       if (result != 0) return result;
       uint8_t authReply[kSocks5AuthReplyLength] = {};
       result = receiveBytes(client, authReply, kSocks5AuthReplyLength);
       if (result != 0) return result;
-      if (authReply[1] != 0) return neterr::kSocks5AuthFailed;
+      if (authReply[1] != 0) return err::kSocks5AuthFailed;
       break;
     }
     default:
-      return neterr::kSocks5NoAcceptableMethod;
+      return err::kSocks5NoAcceptableMethod;
   }
 
   result = sendBytes(client, connectRequest);
@@ -85,7 +85,7 @@ int socks5Connect(WSClient& client, const Str& targetHost, int targetPort, uint3
   if (verdict != 0) return verdict;
 
   int boundLength = socks5BoundAddressLength(head[3]);
-  if (boundLength < 0) return neterr::kSocks5BadAddressType;
+  if (boundLength < 0) return err::kSocks5BadAddressType;
   uint8_t bound[2 + kSocks5MaxFieldLength] = {};
   if (head[3] == kSocks5AddressName) {
     result = receiveBytes(client, bound, 1);

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "net/ErrorText.h"
+#include "base/ErrorCodes.h"
 #include "net/Resolver.h"
 
 namespace quillet {
@@ -39,13 +39,13 @@ int socks4StatusResult(uint8_t status) {
     case 90:
       return 0;
     case 91:
-      return neterr::kSocks4RequestFailed;
+      return err::kSocks4RequestFailed;
     case 92:
-      return neterr::kSocks4TargetUnreachable;
+      return err::kSocks4TargetUnreachable;
     case 93:
-      return neterr::kSocks4IdentMismatch;
+      return err::kSocks4IdentMismatch;
     default:
-      return neterr::kSocks4Unknown;
+      return err::kSocks4Unknown;
   }
 }
 
@@ -56,7 +56,7 @@ Bytes buildSocks5Greeting(const Str& user) {
 int buildSocks5Auth(const Str& user, const Str& password, Bytes& request) {
   request.clear();
   if (user.length() > kSocks5MaxFieldLength || password.length() > kSocks5MaxFieldLength) {
-    return neterr::kSocks5AuthFailed;
+    return err::kSocks5AuthFailed;
   }
   request.push_back(1);
   request.push_back(static_cast<uint8_t>(user.length()));
@@ -84,7 +84,7 @@ int buildSocks5Connect(const Str& host, int port, Bytes& request) {
   } else {
     if (target.empty() || target.length() > kSocks5MaxFieldLength) {
       request.clear();
-      return neterr::kResolveFailed;
+      return err::kResolveFailed;
     }
     request.push_back(kSocks5AddressName);
     request.push_back(static_cast<uint8_t>(target.length()));
@@ -109,8 +109,8 @@ int socks5BoundAddressLength(uint8_t addressType) {
 
 int socks5ReplyResult(uint8_t reply) {
   if (reply == 0) return 0;
-  if (reply >= 1 && reply <= 8) return neterr::kSocks5GeneralFailure + reply - 1;
-  return neterr::kSocks5Unknown;
+  if (reply >= 1 && reply <= 8) return err::kSocks5GeneralFailure + reply - 1;
+  return err::kSocks5Unknown;
 }
 
 }  // namespace quillet

@@ -11,7 +11,8 @@
 #include <cstdint>
 #include <mutex>
 
-#include "net/ErrorText.h"
+#include "base/ErrorCodes.h"
+#include "net/WinsockCodes.h"
 #include "net/Resolver.h"
 
 namespace quillet {
@@ -71,9 +72,9 @@ int TlsSession::start(int fd, const Str& hostName, const TlsSettings& settings) 
   ERR_clear_error();
   Str host = hostName;
   host.trim();
-  if (host.empty() || ssl_ != nullptr) return neterr::kTlsSetupFailed;
+  if (host.empty() || ssl_ != nullptr) return err::kTlsSetupFailed;
   context_ = SSL_CTX_new(TLS_client_method());
-  if (context_ == nullptr) return neterr::kTlsSetupFailed;
+  if (context_ == nullptr) return err::kTlsSetupFailed;
   SSL_CTX_set_min_proto_version(context_, TLS1_2_VERSION);
   SSL_CTX_set_verify(context_, SSL_VERIFY_PEER, nullptr);
   // A peer that drops the connection without the close alert ends the stream like a
@@ -82,26 +83,26 @@ int TlsSession::start(int fd, const Str& hostName, const TlsSettings& settings) 
   SSL_CTX_set_mode(context_, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
   if (!settings.caFile.empty()) {
     if (SSL_CTX_load_verify_locations(context_, settings.caFile.c_str(), nullptr) != 1) {
-      return neterr::kTlsCaFileFailed;
+      return err::kTlsCaFileFailed;
     }
   } else if (SSL_CTX_set_default_verify_paths(context_) != 1) {
-    return neterr::kTlsSetupFailed;
+    return err::kTlsSetupFailed;
   }
   ssl_ = SSL_new(context_);
   BIO_METHOD* method = socketMethod();
-  if (ssl_ == nullptr || method == nullptr) return neterr::kTlsSetupFailed;
+  if (ssl_ == nullptr || method == nullptr) return err::kTlsSetupFailed;
   BIO* bio = BIO_new(method);
-  if (bio == nullptr) return neterr::kTlsSetupFailed;
+  if (bio == nullptr) return err::kTlsSetupFailed;
   BIO_set_data(bio, reinterpret_cast<void*>(static_cast<intptr_t>(fd)));
   SSL_set_bio(ssl_, bio, bio);
   NetAddress literal;
   if (parseLiteralAddress(host, literal)) {
     const Str ip = literal.text();
     if (X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), ip.c_str()) != 1) {
-      return neterr::kTlsSetupFailed;
+      return err::kTlsSetupFailed;
     }
   } else {
-    if (SSL_set1_host(ssl_, host.c_str()) != 1) return neterr::kTlsSetupFailed;
+    if (SSL_set1_host(ssl_, host.c_str()) != 1) return err::kTlsSetupFailed;
     SSL_set_tlsext_host_name(ssl_, host.c_str());
   }
   SSL_set_connect_state(ssl_);
@@ -132,7 +133,7 @@ IoResult TlsSession::classify(int result, int failureCode) {
 }
 
 IoResult TlsSession::handshake() {
-  if (ssl_ == nullptr) return {IoStatus::Failed, 0, neterr::kTlsSetupFailed};
+  if (ssl_ == nullptr) return {IoStatus::Failed, 0, err::kTlsSetupFailed};
   ERR_clear_error();
   errno = 0;
   const int result = SSL_do_handshake(ssl_);
@@ -142,33 +143,33 @@ IoResult TlsSession::handshake() {
     ERR_clear_error();
     const bool nameMismatch =
         verify == X509_V_ERR_HOSTNAME_MISMATCH || verify == X509_V_ERR_IP_ADDRESS_MISMATCH;
-    return {IoStatus::Failed, 0, nameMismatch ? neterr::kTlsHostMismatch : neterr::kTlsUntrusted};
+    return {IoStatus::Failed, 0, nameMismatch ? err::kTlsHostMismatch : err::kTlsUntrusted};
   }
-  IoResult outcome = classify(result, neterr::kTlsHandshakeFailed);
+  IoResult outcome = classify(result, err::kTlsHandshakeFailed);
   // A peer that hangs up in the middle of the handshake did not speak TLS with us.
-  if (outcome.status == IoStatus::Closed) return {IoStatus::Failed, 0, neterr::kTlsHandshakeFailed};
+  if (outcome.status == IoStatus::Closed) return {IoStatus::Failed, 0, err::kTlsHandshakeFailed};
   return outcome;
 }
 
 IoResult TlsSession::read(char* buffer, int size) {
-  if (ssl_ == nullptr) return {IoStatus::Failed, 0, neterr::kTlsSetupFailed};
+  if (ssl_ == nullptr) return {IoStatus::Failed, 0, err::kTlsSetupFailed};
   ERR_clear_error();
   errno = 0;
   size_t got = 0;
   const int result = SSL_read_ex(ssl_, buffer, static_cast<size_t>(size), &got);
   if (result == 1) return {IoStatus::Done, static_cast<int>(got), 0};
-  return classify(result, neterr::kTlsConnectionFailed);
+  return classify(result, err::kTlsConnectionFailed);
 }
 
 IoResult TlsSession::write(const char* data, int length) {
-  if (ssl_ == nullptr) return {IoStatus::Failed, 0, neterr::kTlsSetupFailed};
+  if (ssl_ == nullptr) return {IoStatus::Failed, 0, err::kTlsSetupFailed};
   ERR_clear_error();
   errno = 0;
   size_t sent = 0;
   const int result = SSL_write_ex(ssl_, data, static_cast<size_t>(length), &sent);
   if (result == 1) return {IoStatus::Done, static_cast<int>(sent), 0};
-  IoResult outcome = classify(result, neterr::kTlsConnectionFailed);
-  if (outcome.status == IoStatus::Closed) return {IoStatus::Failed, 0, neterr::kConnReset};
+  IoResult outcome = classify(result, err::kTlsConnectionFailed);
+  if (outcome.status == IoStatus::Closed) return {IoStatus::Failed, 0, err::kWsaConnectionReset};
   return outcome;
 }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/ProcessContext.h"
-#include "net/ErrorText.h"
+#include "base/ErrorCodes.h"
 #include "net/Resolver.h"
 #include "net/Socks.h"
 
@@ -81,7 +81,7 @@ void WSClient::emitTrace(const std::string& text) const {
 // --- connecting ---
 
 int WSClient::connect(const Str& host, int port, int timeoutMs, uint32_t options) {
-  if (!isOpen()) return neterr::kNotSocket;
+  if (!isOpen()) return err::kWsaNotSocket;
   readBuffer_.clear();
   const bool socks4 = (options & wsopt::kSocks4) != 0;
   const bool socks5 = !socks4 && (options & wsopt::kSocks5) != 0;
@@ -119,11 +119,11 @@ int WSClient::connectDirect(const Str& host, int port, int timeoutMs) {
   std::vector<NetAddress> addresses;
   Str canonical;
   if (resolveHost(host, port, AddressFamilies::Any, addresses, canonical) != 0) {
-    return neterr::kResolveFailed;
+    return err::kResolveFailed;
   }
   Str nameUsed = host;
   nameUsed.trim();
-  int result = neterr::kConnectFailed;
+  int result = err::kConnectFailed;
   bool socketUsed = false;
   for (const NetAddress& address : addresses) {
     hostAddresses_.add(WSInfoIP{address.text(), nameUsed});
@@ -134,7 +134,7 @@ int WSClient::connectDirect(const Str& host, int port, int timeoutMs) {
     }
     socketUsed = true;
     result = connectAddress(address, timeoutMs);
-    if (result == 0 || result == neterr::kTerminated) return result;
+    if (result == 0 || result == err::kTerminated) return result;
   }
   return result;
 }
@@ -142,9 +142,9 @@ int WSClient::connectDirect(const Str& host, int port, int timeoutMs) {
 int WSClient::connectAddress(const NetAddress& address, int timeoutMs) {
   const int started = transport_.socket().startConnect(address);
   if (started == 0) return 0;
-  if (!ProcessContext::instance().running()) return neterr::kTerminated;
-  if (started != neterr::kInProgress) return started;
-  const int waited = waitFor(WaitKind::Writable, timeoutMs, neterr::kConnectFailed);
+  if (!ProcessContext::instance().running()) return err::kTerminated;
+  if (started != err::kWsaInProgress) return started;
+  const int waited = waitFor(WaitKind::Writable, timeoutMs, err::kConnectFailed);
   if (waited != 0) return waited;
   return transport_.socket().connectResult();
 }
@@ -158,13 +158,13 @@ void WSClient::addPeerName() {
 }
 
 int WSClient::startTls(int timeoutMs) {
-  if (!isOpen()) return neterr::kNotSocket;
-  if (transport_.isTls()) return neterr::kTlsSetupFailed;
+  if (!isOpen()) return err::kWsaNotSocket;
+  if (transport_.isTls()) return err::kTlsSetupFailed;
   // Bytes that came before the handshake were not protected by it; accepting them would
   // let an attacker on the path put his own reply ahead of the server's.
   if (!readBuffer_.empty()) {
     abandonConnection();
-    return neterr::kTlsDataBeforeUpgrade;
+    return err::kTlsDataBeforeUpgrade;
   }
   const int result = runTlsHandshake(timeoutMs);
   if (result != 0) abandonConnection();
@@ -181,13 +181,13 @@ int WSClient::runTlsHandshake(int timeoutMs) {
       case IoStatus::Done:
         return 0;
       case IoStatus::WantRead:
-        waited = waitFor(WaitKind::Readable, timeoutMs, neterr::kReadTimeout);
+        waited = waitFor(WaitKind::Readable, timeoutMs, err::kReadTimeout);
         break;
       case IoStatus::WantWrite:
-        waited = waitFor(WaitKind::Writable, timeoutMs, neterr::kWriteTimeout);
+        waited = waitFor(WaitKind::Writable, timeoutMs, err::kWriteTimeout);
         break;
       case IoStatus::Closed:
-        return neterr::kTlsHandshakeFailed;
+        return err::kTlsHandshakeFailed;
       case IoStatus::Failed:
         return step.error;
     }
@@ -198,23 +198,23 @@ int WSClient::runTlsHandshake(int timeoutMs) {
 // --- transfer ---
 
 int WSClient::waitFor(WaitKind kind, int timeoutMs, int expiryCode) {
-  if (!ProcessContext::instance().running()) return neterr::kTerminated;
-  if (!isOpen()) return neterr::kNotSocket;
+  if (!ProcessContext::instance().running()) return err::kTerminated;
+  if (!isOpen()) return err::kWsaNotSocket;
   return waitSliced(transport_.fd(), kind, timeoutMs, expiryCode, timing_);
 }
 
 int WSClient::waitSocket(int kind, int timeoutMs) {
-  if (!ProcessContext::instance().running()) return neterr::kTerminated;
+  if (!ProcessContext::instance().running()) return err::kTerminated;
   switch (kind) {
     case 1:
-      return waitFor(WaitKind::Writable, timeoutMs, neterr::kTimeout);
+      return waitFor(WaitKind::Writable, timeoutMs, err::kTimeout);
     case 2:
       if (!readBuffer_.empty() || transport_.hasPending()) return 0;
-      return waitFor(WaitKind::Readable, timeoutMs, neterr::kTimeout);
+      return waitFor(WaitKind::Readable, timeoutMs, err::kTimeout);
     case 3:
-      return waitFor(WaitKind::Exception, timeoutMs, neterr::kTimeout);
+      return waitFor(WaitKind::Exception, timeoutMs, err::kTimeout);
     default:
-      return 10022;
+      return err::kWsaInvalidArgument;
   }
 }
 
@@ -223,7 +223,7 @@ int WSClient::sendAll(const char* data, int length, int timeoutMs) {
   int sent = 0;
   WaitKind wanted = WaitKind::Writable;
   while (sent < length) {
-    const int waited = waitFor(wanted, timeoutMs, neterr::kWriteTimeout);
+    const int waited = waitFor(wanted, timeoutMs, err::kWriteTimeout);
     if (waited != 0) return waited;
     const IoResult step = transport_.send(data + sent, length - sent);
     switch (step.status) {
@@ -239,9 +239,9 @@ int WSClient::sendAll(const char* data, int length, int timeoutMs) {
         wanted = WaitKind::Readable;
         break;
       case IoStatus::Closed:
-        return neterr::kConnReset;
+        return err::kWsaConnectionReset;
       case IoStatus::Failed:
-        if (step.error == neterr::kTlsConnectionFailed) abandonConnection();
+        if (step.error == err::kTlsConnectionFailed) abandonConnection();
         return step.error;
     }
   }
@@ -252,9 +252,9 @@ int WSClient::receiveSome(char* destination, int size, int timeoutMs, int& got) 
   got = 0;
   WaitKind wanted = WaitKind::Readable;
   for (;;) {
-    if (!ProcessContext::instance().running()) return neterr::kTerminated;
+    if (!ProcessContext::instance().running()) return err::kTerminated;
     if (!transport_.hasPending()) {
-      const int waited = waitFor(wanted, timeoutMs, neterr::kReadTimeout);
+      const int waited = waitFor(wanted, timeoutMs, err::kReadTimeout);
       if (waited != 0) return waited;
     }
     const IoResult step = transport_.recv(destination, size);
@@ -270,9 +270,9 @@ int WSClient::receiveSome(char* destination, int size, int timeoutMs, int& got) 
         wanted = WaitKind::Writable;
         break;
       case IoStatus::Closed:
-        return neterr::kPeerClosed;
+        return err::kPeerClosed;
       case IoStatus::Failed:
-        if (step.error == neterr::kTlsConnectionFailed) abandonConnection();
+        if (step.error == err::kTlsConnectionFailed) abandonConnection();
         return step.error;
     }
   }
@@ -282,7 +282,7 @@ int WSClient::fillBuffer(int timeoutMs, int maxBytes) {
   int room = 0;
   char* space = readBuffer_.space(room);
   if (room > maxBytes) room = maxBytes;
-  if (room <= 0) return 10055;  // callers drain the buffer first; this is a safety net
+  if (room <= 0) return err::kWsaNoBufferSpace;  // callers drain the buffer first; this is a safety net
   int got = 0;
   const int result = receiveSome(space, room, timeoutMs, got);
   if (result == 0) readBuffer_.commit(got);
@@ -328,7 +328,7 @@ int WSClient::readLine(Str& line, int timeoutMs, uint32_t options) {
       case LineScan::TooLong:
         line = Str();
         abandonConnection();
-        return neterr::kLineTooLong;
+        return err::kLineTooLong;
       case LineScan::NeedMore:
         break;
     }

@@ -1,11 +1,11 @@
 // WSClient: the socket client under the POP3 and SMTP clients. One TCP connection (IPv4 or
 // IPv6, direct or through a SOCKS4/SOCKS5 proxy, plain or TLS), sending and receiving
 // buffers, CR LF lines and whole files with time-outs cut into 10-second slices, the
-// transfer trace, and the error texts of the system.
+// transfer trace.
 //
-// Every operation returns 0 or an error code (ErrorText.h): a code of the system's table or
-// a WinSock code. Every wait ends with 1 soon after the process's running flag is cleared.
-// Errors leave the connection open for the caller to close, except those after which the
+// Every operation returns 0 or an error code (base/ErrorCodes.h): a code of the system's table or
+// a WinSock code. Every wait ends with err::kTerminated soon after the process's running flag is
+// cleared. Errors leave the connection open for the caller to close, except those after which the
 // byte stream cannot be trusted any more (failed SOCKS or TLS start, an over-long line,
 // TLS protocol errors): then the socket is closed here.
 //

@@ -10,7 +10,7 @@
 #include "base/File.h"
 #include "base/ProcessContext.h"
 #include "net/DotTerminator.h"
-#include "net/ErrorText.h"
+#include "base/ErrorCodes.h"
 #include "net/WSClient.h"
 
 namespace quillet {
@@ -24,7 +24,7 @@ constexpr int kDotBlockRead = 8192;
 int WSClient::sendFile(const Str& fileName, uint32_t options, uint32_t options2, int maxBodyLines) {
   File file(fileName);
   if (!file.open(File::kReadShared)) {
-    if ((options2 & wsopt::kSendEmptyBody) == 0) return neterr::kFileOpenFailed;
+    if ((options2 & wsopt::kSendEmptyBody) == 0) return err::kOpenSmtpFile;
     const int result = sendLine(Str(), options);
     if (result != 0) return result;
     return sendLine(".", options);
@@ -67,7 +67,7 @@ int WSClient::recvToFile(File& file, int64_t total, int chunk, int timeoutMs) {
     int received = 0;
     const int result = recvExact(buffer.data(), piece, timeoutMs, received);
     if (result != 0) return result;
-    if (file.write(buffer.data(), piece) != piece) return neterr::kFileWriteFailed;
+    if (file.write(buffer.data(), piece) != piece) return err::kFileWriteFailed;
     left -= piece;
   }
   return 0;
@@ -83,19 +83,19 @@ int WSClient::recvDotTerminatedToFile(File& file, int timeoutMs, int64_t maxByte
       const int available = readBuffer_.size();
       const int end = terminator.scan(readBuffer_.data(), available);
       const int keep = end >= 0 ? end : available;
-      if (maxBytes > 0 && written + keep > maxBytes) return neterr::kBlockTooLarge;
-      if (file.write(readBuffer_.data(), keep) != keep) return neterr::kTempFileWriteFailed;
+      if (maxBytes > 0 && written + keep > maxBytes) return err::kBlockTooLarge;
+      if (file.write(readBuffer_.data(), keep) != keep) return err::kWriteTempFile;
       written += keep;
       readBuffer_.consume(keep);
       if (end >= 0) return 0;
       lastData = Clock::now();
     }
-    if (!ProcessContext::instance().running()) return neterr::kTerminated;
+    if (!ProcessContext::instance().running()) return err::kTerminated;
     const int result = fillBuffer(timeoutMs, kDotBlockRead);
     if (result == 0) continue;
-    if (result == neterr::kTerminated || result == neterr::kReadTimeout) return result;
+    if (result == err::kTerminated || result == err::kReadTimeout) return result;
     const auto idle = Clock::now() - lastData;
-    if (idle > std::chrono::milliseconds(timeoutMs)) return neterr::kTimeout;
+    if (idle > std::chrono::milliseconds(timeoutMs)) return err::kTimeout;
     return result;
   }
 }

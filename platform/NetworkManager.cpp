@@ -79,11 +79,11 @@ NetworkManager::NetworkManager(std::string program) : resolved_(findProgram(prog
 bool NetworkManager::available() const { return !resolved_.empty(); }
 
 int NetworkManager::run(std::vector<std::string> arguments, std::string& output) const {
-  if (resolved_.empty()) return nmerr::kNmcliNotRun;
+  if (resolved_.empty()) return err::kNmcliNotRun;
   arguments.insert(arguments.begin(), resolved_);
   CommandResult result = runCommand(arguments);
-  if (!result.started || result.exitCode < 0) return nmerr::kNmcliNotRun;
-  if (result.exitCode != 0) return nmerr::kNmcliExitBase + std::min(result.exitCode, 99);
+  if (!result.started || result.exitCode < 0) return err::kNmcliNotRun;
+  if (result.exitCode != 0) return err::kNmcliExitBase + std::min(result.exitCode, 99);
   output = std::move(result.output);
   return 0;
 }
@@ -100,53 +100,53 @@ int NetworkManager::activeConnections(std::vector<std::string>& names) {
 }
 
 int NetworkManager::ipv4Address(const std::string& name, std::string& address) {
-  if (name.empty()) return nmerr::kNoConnectionName;
+  if (name.empty()) return err::kNoConnectionName;
   std::string output;
   const int rc = run({"-t", "-f", "IP4.ADDRESS", "connection", "show", "id", name}, output);
   if (rc != 0) return rc;
   address = parseNmcliIpv4Address(output);
-  return address.empty() ? nmerr::kNoIpv4Address : 0;
+  return address.empty() ? err::kNoIpv4Address : 0;
 }
 
 int NetworkManager::bringUp(const std::string& name, const DialUpCredentials& credentials) {
-  if (name.empty()) return nmerr::kNoConnectionName;
+  if (name.empty()) return err::kNoConnectionName;
   std::vector<std::string> arguments = {
       "--wait", std::to_string(kUpWaitSeconds), "connection", "up", "id", name};
   std::string output;
   if (credentials.password.empty()) return run(std::move(arguments), output);
   if (credentials.password.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
-    return nmerr::kUnusablePassword;
+    return err::kUnusablePassword;
   }
   const PasswordFile secrets(credentials.password);
-  if (!secrets.ok()) return nmerr::kPasswordFileFailed;
+  if (!secrets.ok()) return err::kPasswordFileFailed;
   arguments.push_back("passwd-file");
   arguments.push_back(secrets.path());
   return run(std::move(arguments), output);
 }
 
 int NetworkManager::bringDown(const std::string& name) {
-  if (name.empty()) return nmerr::kNoConnectionName;
+  if (name.empty()) return err::kNoConnectionName;
   std::string output;
   return run({"connection", "down", "id", name}, output);
 }
 
 std::string NetworkManager::errorText(int code) const {
   switch (code) {
-    case nmerr::kNmcliNotRun:
+    case err::kNmcliNotRun:
       return "The NetworkManager client nmcli could not be run";
-    case nmerr::kNoIpv4Address:
+    case err::kNoIpv4Address:
       return "The connection has no IPv4 address";
-    case nmerr::kUnusablePassword:
+    case err::kUnusablePassword:
       return "The dial-up password holds a line break";
-    case nmerr::kPasswordFileFailed:
+    case err::kPasswordFileFailed:
       return "The temporary password file could not be written";
-    case nmerr::kNoConnectionName:
+    case err::kNoConnectionName:
       return "No connection name is set";
     default:
       break;
   }
   // nmcli's exit statuses as its manual names them.
-  switch (code - nmerr::kNmcliExitBase) {
+  switch (code - err::kNmcliExitBase) {
     case 1:
       return "Unknown or unspecified NetworkManager error";
     case 2:

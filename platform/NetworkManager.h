@@ -12,20 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "base/ErrorCodes.h"
 #include "platform/DialUpLink.h"
 
 namespace quillet {
-
-// Failure codes of this link. An nmcli exit status s (1..99) is reported as
-// kNmcliExitBase + s; the others are the link's own.
-namespace nmerr {
-constexpr int kNmcliExitBase = 600;
-constexpr int kNmcliNotRun = 700;         // nmcli could not be started or was killed
-constexpr int kNoIpv4Address = 701;       // the connection is up but has no IPv4 address
-constexpr int kUnusablePassword = 702;    // the password holds a line break or NUL
-constexpr int kPasswordFileFailed = 703;  // the temporary password file could not be written
-constexpr int kNoConnectionName = 704;    // an empty connection name
-}  // namespace nmerr
 
 class NetworkManager final : public DialUpLink {
  public:

@@ -6,14 +6,14 @@
 #include "base/DateTime.h"
 #include "base/Password.h"
 #include "net/DialUp.h"
-#include "net/ErrorText.h"
+#include "base/ErrorCodes.h"
 
 namespace quillet {
 
 uint32_t pop3EventIdFor(int code) {
-  if (code == 5) return pop3event::kProgramError;
-  if (code == pop3err::kNegativeReply) return pop3event::kNegativeReply;
-  if ((code >= 1 && code <= 16) || code >= 10000) return pop3event::kNetworkError;
+  if (code == err::kConnectFailed) return pop3event::kProgramError;
+  if (code == err::kNegativeReply) return pop3event::kNegativeReply;
+  if (isRetryLater(code)) return pop3event::kNetworkError;
   return pop3event::kOtherError;
 }
 

@@ -24,7 +24,7 @@ namespace pop3event {
 constexpr uint32_t kOtherError = 0xC0000004;
 constexpr uint32_t kNegativeReply = 0xC0000005;
 constexpr uint32_t kNetworkError = 0xC0000006;
-constexpr uint32_t kProgramError = 0xC0000007;  // code 5
+constexpr uint32_t kProgramError = 0xC0000007;  // err::kConnectFailed
 constexpr uint32_t kDialUpError = 0xC0000008;
 }  // namespace pop3event
 

@@ -9,7 +9,7 @@
 
 #include "base/File.h"
 #include "base/FileNames.h"
-#include "net/ErrorText.h"
+#include "base/ErrorCodes.h"
 #include "pop3/Inflate.h"
 #include "pop3/Pop3Session.h"
 
@@ -46,7 +46,7 @@ int Pop3Session::retrieve(uint32_t number) {
 int Pop3Session::retrievePlain(uint32_t number, Str& path) {
   PendingFile message;
   std::unique_ptr<File> file = store_.createMessageFile(QueueNumber::Inbound, message.path);
-  if (!file) return pop3err::kCreateMessageFile;
+  if (!file) return err::kCreateMessageFile;
   const Str line = Str("RETR ") + Str::fromUInt(number);
   Str reply;
   int code = command(line, reply);
@@ -57,7 +57,7 @@ int Pop3Session::retrievePlain(uint32_t number, Str& path) {
   code = client_.recvDotTerminatedToFile(*file, WSPOPClient::kReplyTimeoutMs,
                                          WSPOPClient::kMaxMessageBytes);
   if (code != 0) return code;
-  if (!file->close()) return pop3err::kWriteMessageFile;
+  if (!file->close()) return err::kWriteTempFile;
   message.commit();
   path = message.path;
   return 0;
@@ -71,7 +71,7 @@ int Pop3Session::retrieveCompressed(uint32_t number, Str& path) {
   if (!pop3::isPositiveReply(reply)) return rejected(line, reply);
   const uint64_t size = pop3::compressedSize(reply);
   if (size > static_cast<uint64_t>(WSPOPClient::kMaxCompressedBytes)) {
-    return pop3err::kInflateFailed;
+    return err::kInflateFailed;
   }
 
   // The compressed bytes wait in a file of their own in the queue directory (a name of
@@ -79,7 +79,7 @@ int Pop3Session::retrieveCompressed(uint32_t number, Str& path) {
   PendingFile compressed;
   std::unique_ptr<File> compressedFile =
       store_.createMessageFile(QueueNumber::Inbound, compressed.path);
-  if (!compressedFile) return pop3err::kCreateMessageFile;
+  if (!compressedFile) return err::kCreateMessageFile;
   code = client_.sendLine("XBCOMPRETR", wireOptions_);
   if (code != 0) return code;
   code = client_.recvToFile(*compressedFile, static_cast<int64_t>(size), WSClient::kFileBlockSize,
@@ -88,19 +88,19 @@ int Pop3Session::retrieveCompressed(uint32_t number, Str& path) {
 
   PendingFile message;
   std::unique_ptr<File> file = store_.createMessageFile(QueueNumber::Inbound, message.path);
-  if (!file) return pop3err::kCreateInflatedFile;
-  if (compressedFile->seek(SEEK_SET, 0) != 0) return neterr::kFileWriteFailed;
+  if (!file) return err::kCreateTempFile;
+  if (compressedFile->seek(SEEK_SET, 0) != 0) return err::kFileWriteFailed;
   switch (inflateFile(*compressedFile, *file, WSPOPClient::kMaxInflatedBytes)) {
     case InflateResult::Done:
       break;
     case InflateResult::BadData:
     case InflateResult::TooLarge:
     case InflateResult::ReadFailed:
-      return pop3err::kInflateFailed;
+      return err::kInflateFailed;
     case InflateResult::WriteFailed:
-      return pop3err::kWriteMessageFile;
+      return err::kWriteTempFile;
   }
-  if (!file->close()) return pop3err::kWriteMessageFile;
+  if (!file->close()) return err::kWriteTempFile;
   message.commit();
   path = message.path;
   return 0;
@@ -117,7 +117,7 @@ int Pop3Session::storeEntry(const Str& path) {
   // the server be told DELE or QUIT.
   if (!store_.writeIndex(entry, QueueNumber::Inbound)) {
     entry.clear(true);
-    return pop3err::kWriteMessageFile;
+    return err::kWriteTempFile;
   }
   result_.fetchedFiles.add(path);
   result_.entries.add(std::move(entry));

@@ -2,7 +2,7 @@
 #include "pop3/Pop3Session.h"
 
 #include "base/ProcessContext.h"
-#include "net/ErrorText.h"
+#include "base/ErrorCodes.h"
 #include "pop3/ApopDigest.h"
 
 namespace quillet {
@@ -22,7 +22,7 @@ int Pop3Session::run() {
   result_.morePending = false;
   // Checked before anything is sent: such a byte would end the PASS line early and let
   // the rest of the password reach the server as a command of its own.
-  if (!pop3::isSendablePassword(request_.password)) return pop3err::kPasswordNotSendable;
+  if (!pop3::isSendablePassword(request_.password)) return err::kAuthenticationFailed;
 
   int code = connect();
   Str greeting;
@@ -49,14 +49,14 @@ int Pop3Session::connect() {
   (void)client_.startWinsock();
   int code = client_.open();
   if (code != 0) return code;
-  if (stopRequested()) return pop3err::kTerminated;
+  if (stopRequested()) return err::kTerminated;
   client_.setTls(TlsSettings{request_.security == ConnectionSecurity::Tls, request_.trustFile});
   code = client_.connect(request_.host, request_.port, WSPOPClient::kConnectTimeoutMs,
                          wireOptions_ | socksOptionFor(client_.socks()));
-  if (code == neterr::kConnectFailed) return pop3err::kNoConnection;
+  if (code == err::kConnectFailed) return err::kNoPop3Connection;
   if (code != 0) return code;
-  if (stopRequested()) return pop3err::kTerminated;
-  if (client_.waitSocket(1, WSPOPClient::kConnectTimeoutMs) != 0) return pop3err::kNoPortConnection;
+  if (stopRequested()) return err::kTerminated;
+  if (client_.waitSocket(1, WSPOPClient::kConnectTimeoutMs) != 0) return err::kNoPortConnection;
   return 0;
 }
 
@@ -121,7 +121,7 @@ int Pop3Session::stat() {
 
 int Pop3Session::readCapabilities() {
   const int sent = client_.sendLine("CAPA", wireOptions_);
-  if (sent != 0) return isNetworkClass(sent) ? sent : 0;
+  if (sent != 0) return isRetryLater(sent) ? sent : 0;
   // A server without CAPA, or one that garbles it, is used without capabilities.
   Str line;
   if (client_.readLine(line, WSPOPClient::kReplyTimeoutMs, wireOptions_) != 0 ||
@@ -149,7 +149,7 @@ int Pop3Session::walkMessages() {
 }
 
 int Pop3Session::handleMessage(uint32_t number, bool& done) {
-  if (stopRequested()) return pop3err::kTerminated;
+  if (stopRequested()) return err::kTerminated;
   if (uidlMode_) {
     bool known = false;
     const int code = uniqueIdKnown(number, known);
@@ -166,7 +166,7 @@ int Pop3Session::handleMessage(uint32_t number, bool& done) {
     }
   }
   const int code = retrieve(number);
-  if (code == pop3err::kNegativeReply && recoveredByNoop()) {
+  if (code == err::kNegativeReply && recoveredByNoop()) {
     deleteList_.push_back(number);
     return 0;
   }
@@ -216,7 +216,7 @@ int Pop3Session::sizeAllowed(uint32_t number, bool& allowed) {
 
 int Pop3Session::deleteMessages() {
   for (const uint32_t number : deleteList_) {
-    if (stopRequested()) return pop3err::kTerminated;
+    if (stopRequested()) return err::kTerminated;
     const Str line = Str("DELE ") + Str::fromUInt(number);
     Str reply;
     const int code = command(line, reply);
@@ -256,7 +256,7 @@ int Pop3Session::command(const Str& line, Str& reply) {
 int Pop3Session::rejected(const Str& line, const Str& reply) {
   result_.transcript.add(pop3::transcriptLine(line, request_.hidePassword));
   result_.transcript.add(pop3::transcriptLine(reply, false));
-  return pop3err::kNegativeReply;
+  return err::kNegativeReply;
 }
 
 bool Pop3Session::recoveredByNoop() {
@@ -266,7 +266,5 @@ bool Pop3Session::recoveredByNoop() {
 }
 
 bool Pop3Session::stopRequested() const { return !ProcessContext::instance().running(); }
-
-bool Pop3Session::isNetworkClass(int code) { return (code >= 1 && code <= 16) || code >= 10000; }
 
 }  // namespace quillet

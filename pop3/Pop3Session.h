@@ -56,13 +56,12 @@ class Pop3Session {
   // --- helpers ---
   // Sends line and reads one reply: 0, or the transport's code.
   [[nodiscard]] int command(const Str& line, Str& reply);
-  // Records a rejected command in the transcript; returns 21.
+  // Records a rejected command in the transcript; returns err::kNegativeReply.
   [[nodiscard]] int rejected(const Str& line, const Str& reply);
   // After a rejected retrieval or DELE: true when the NOOP work-around applies and the
   // server answers NOOP positively (the message then counts as handled).
   [[nodiscard]] bool recoveredByNoop();
   [[nodiscard]] bool stopRequested() const;
-  [[nodiscard]] static bool isNetworkClass(int code);
 
   WSPOPClient& client_;
   const QueueStore& store_;

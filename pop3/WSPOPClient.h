@@ -24,6 +24,7 @@
 #include <cstdint>
 
 #include "base/ArrayTmpl.h"
+#include "base/ErrorCodes.h"
 #include "base/Str.h"
 #include "config/DataPOP.h"
 #include "net/WSClient.h"
@@ -31,19 +32,6 @@
 #include "server/queue/SMTPInfo.h"
 
 namespace quillet {
-
-// Error codes of a session beyond those of the socket layer (texts in ErrorText.h).
-namespace pop3err {
-constexpr int kTerminated = 1;          // the server is stopping
-constexpr int kNoPortConnection = 6;    // connected, but the connection never became ready
-constexpr int kNoConnection = 13;       // no connection to the POP3 host in time
-constexpr int kNegativeReply = 21;      // "No OK received"
-constexpr int kCreateMessageFile = 22;  // a message file could not be created
-constexpr int kCreateInflatedFile = 54;
-constexpr int kWriteMessageFile = 55;      // a message or index file could not be written
-constexpr int kInflateFailed = 59;         // compressed data could not be inflated
-constexpr int kPasswordNotSendable = 141;  // the password holds CR, LF or NUL
-}  // namespace pop3err
 
 // What one session is asked to do. The mailbox thread fills it from the mailbox and the
 // settings before each session.
@@ -99,10 +87,13 @@ class WSPOPClient : public WSClient {
 
   // Runs one session. knownUids: the ids fetched before (in UIDL mode matching messages
   // are skipped); after a successful session in UIDL mode they are replaced, under the
-  // array's lock, by the ids this session saw. Returns 0, or: 1 (stop requested), 6, 13,
-  // 21 (a command was rejected; see the transcript), 22/54 (no message file), 55 (a file
-  // could not be written), 59 (inflate failed), 141 (password not sendable), or a code of
-  // the socket layer (time-outs, resets, SOCKS, TLS, 190 for an over-long line).
+  // array's lock, by the ids this session saw. Returns 0, or (base/ErrorCodes.h):
+  // kTerminated (stop requested), kNoPortConnection (connected, never ready),
+  // kNoPop3Connection (no connection in time), kNegativeReply (a command was rejected; see
+  // the transcript), kCreateMessageFile / kCreateTempFile (no message file), kWriteTempFile
+  // (a message or index file could not be written), kInflateFailed, kAuthenticationFailed
+  // (the password holds CR, LF or NUL), or a code of the socket layer (time-outs, resets,
+  // SOCKS, TLS, kLineTooLong).
   [[nodiscard]] int FetchMailbox(const POPSessionRequest& request, ArrayStr& knownUids,
                                  POPSessionResult& result);
 

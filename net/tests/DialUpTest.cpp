@@ -151,11 +151,11 @@ TEST(DialUp, FirstHolderDialsSecondJoinsLastLeaverHangsUp) {
 TEST(DialUp, DialsWithTheConfiguredCredentials) {
   Fixture f;
   DialUpSession holder;
-  ASSERT_EQ(f.dialUp.enter(holder), dialup::kOk);
+  ASSERT_EQ(f.dialUp.enter(holder), err::kOk);
   EXPECT_EQ(f.system->lastCredentials.user, "fred");
   EXPECT_EQ(f.system->lastCredentials.password, "s3cret");
   EXPECT_EQ(f.system->lastCredentials.domain, "WORK");
-  EXPECT_EQ(f.dialUp.leave(holder), dialup::kOk);
+  EXPECT_EQ(f.dialUp.leave(holder), err::kOk);
 }
 
 TEST(DialUp, AdoptsAnOpenConnectionAndOnlyLeavesIt) {
@@ -178,10 +178,10 @@ TEST(DialUp, AnOpenConnectionWithoutAddressIsDialedInstead) {
   Fixture f;
   f.system->up.insert("Office ISP");
   DialUpSession holder;
-  ASSERT_EQ(f.dialUp.enter(holder), dialup::kOk);
+  ASSERT_EQ(f.dialUp.enter(holder), err::kOk);
   EXPECT_EQ(f.system->dialed.size(), 1u);
   EXPECT_EQ(f.dialUp.localAddress().toStd(), "10.1.2.3");
-  EXPECT_EQ(f.dialUp.leave(holder), dialup::kOk);
+  EXPECT_EQ(f.dialUp.leave(holder), err::kOk);
   EXPECT_EQ(f.system->takenDown.size(), 1u);
 }
 
@@ -218,9 +218,9 @@ TEST(DialUp, MissingFacilityAnswers550Everywhere) {
   DialUp dialUp(officeConfig(), std::make_unique<FakeLink>(system), kQuickHangUp);
   DialUpSession holder;
   EXPECT_FALSE(dialUp.loaded());
-  EXPECT_EQ(dialUp.enter(holder), dialup::kNotLoaded);
-  EXPECT_EQ(dialUp.leave(holder), dialup::kNotLoaded);
-  EXPECT_EQ(dialUp.hangUp(), dialup::kNotLoaded);
+  EXPECT_EQ(dialUp.enter(holder), err::kDialUpNotLoaded);
+  EXPECT_EQ(dialUp.leave(holder), err::kDialUpNotLoaded);
+  EXPECT_EQ(dialUp.hangUp(), err::kDialUpNotLoaded);
   EXPECT_EQ(dialUp.errorText(550).toStd(), "Dial-Up Error: Unable to load RasApi32.DLL [550]");
   EXPECT_EQ(dialUp.errorText(604).toStd(), "Dial-Up Error: RasApi32.DLL not loaded [604]");
   EXPECT_TRUE(system->dialed.empty());
@@ -229,10 +229,10 @@ TEST(DialUp, MissingFacilityAnswers550Everywhere) {
 TEST(DialUp, NoNmcliOnTheMachineMeansNotLoaded) {
   DialUp dialUp(officeConfig(), std::make_unique<NetworkManager>("quillet-no-such-nmcli"));
   DialUpSession holder;
-  EXPECT_EQ(dialUp.enter(holder), dialup::kNotLoaded);
+  EXPECT_EQ(dialUp.enter(holder), err::kDialUpNotLoaded);
   NetworkUpDown network(&dialUp, nullptr, {}, {});
-  EXPECT_EQ(network.networkUp(holder, 1), dialup::kNotLoaded);
-  EXPECT_EQ(network.networkDown(holder, 1), dialup::kNotLoaded);
+  EXPECT_EQ(network.networkUp(holder, 1), err::kDialUpNotLoaded);
+  EXPECT_EQ(network.networkDown(holder, 1), err::kDialUpNotLoaded);
 }
 
 TEST(DialUp, KeepOpenWaitLetsAnotherHolderJoin) {
@@ -273,18 +273,18 @@ TEST(DialUp, HangUpWaitsUntilTheLineIsDownButNotForever) {
   {
     Fixture f;
     DialUpSession holder;
-    ASSERT_EQ(f.dialUp.enter(holder), dialup::kOk);
+    ASSERT_EQ(f.dialUp.enter(holder), err::kOk);
     f.system->pollsUntilDown = 3;
     const int before = f.system->listings;
-    EXPECT_EQ(f.dialUp.leave(holder), dialup::kOk);
+    EXPECT_EQ(f.dialUp.leave(holder), err::kOk);
     EXPECT_EQ(f.system->listings - before, 4);  // three still up, then down
   }
   Fixture f;
   f.system->neverDown = true;
   DialUpSession holder;
-  ASSERT_EQ(f.dialUp.enter(holder), dialup::kOk);
+  ASSERT_EQ(f.dialUp.enter(holder), err::kOk);
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(f.dialUp.leave(holder), dialup::kOk);
+  EXPECT_EQ(f.dialUp.leave(holder), err::kOk);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
   EXPECT_TRUE(f.dialUp.localAddress().empty());
 }
@@ -292,10 +292,10 @@ TEST(DialUp, HangUpWaitsUntilTheLineIsDownButNotForever) {
 TEST(DialUp, EnteringTwiceCountsOnce) {
   Fixture f;
   DialUpSession holder;
-  ASSERT_EQ(f.dialUp.enter(holder), dialup::kOk);
-  EXPECT_EQ(f.dialUp.enter(holder), dialup::kShared);
+  ASSERT_EQ(f.dialUp.enter(holder), err::kOk);
+  EXPECT_EQ(f.dialUp.enter(holder), err::kDialUpShared);
   EXPECT_EQ(f.dialUp.useCount(), 1u);
-  EXPECT_EQ(f.dialUp.leave(holder), dialup::kOk);
+  EXPECT_EQ(f.dialUp.leave(holder), err::kOk);
   EXPECT_EQ(f.system->takenDown.size(), 1u);
 }
 
@@ -304,7 +304,7 @@ TEST(DialUp, DestroyingHangsUpADialedConnection) {
   DialUpSession holder;
   {
     DialUp dialUp(officeConfig(), std::make_unique<FakeLink>(system), kQuickHangUp);
-    ASSERT_EQ(dialUp.enter(holder), dialup::kOk);
+    ASSERT_EQ(dialUp.enter(holder), err::kOk);
   }
   EXPECT_EQ(system->takenDown, std::vector<std::string>{"Office ISP"});
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "ScriptedPeer.h"
-#include "net/ErrorText.h"
+#include "base/ErrorCodes.h"
 #include "net/WSClient.h"
 
 namespace quillet {
@@ -75,7 +75,7 @@ TEST(Socks4Dialogue, ShortReplyThenCloseGives11AndThenSilenceGives9) {
     ScriptedPeer::send(fd, bytes({0, 90, 0, 0, 0}));
   });
   WSClient client;
-  EXPECT_EQ(connectVia(client, closing, wsopt::kSocks4, "127.0.0.1"), neterr::kPeerClosed);
+  EXPECT_EQ(connectVia(client, closing, wsopt::kSocks4, "127.0.0.1"), err::kPeerClosed);
   EXPECT_FALSE(client.isOpen());
 
   ScriptedPeer silent([](int fd) {
@@ -84,7 +84,7 @@ TEST(Socks4Dialogue, ShortReplyThenCloseGives11AndThenSilenceGives9) {
     ScriptedPeer::readToEnd(fd);
   });
   WSClient second;
-  EXPECT_EQ(connectVia(second, silent, wsopt::kSocks4, "127.0.0.1"), neterr::kReadTimeout);
+  EXPECT_EQ(connectVia(second, silent, wsopt::kSocks4, "127.0.0.1"), err::kReadTimeout);
   EXPECT_FALSE(second.isOpen());
 }
 
@@ -93,14 +93,14 @@ TEST(Socks4Dialogue, UnresolvableTargetFailsBeforeAnythingIsSent) {
   ScriptedPeer proxy([&received](int fd) { received = ScriptedPeer::readToEnd(fd); });
   WSClient client;
   EXPECT_EQ(connectVia(client, proxy, wsopt::kSocks4, "no-such-host.invalid"),
-            neterr::kResolveFailed);
+            err::kResolveFailed);
   proxy.join();
   EXPECT_EQ(received, "");
 
   // SOCKS4 carries IPv4 addresses only.
   ScriptedPeer second([](int fd) { ScriptedPeer::readToEnd(fd); });
   WSClient six;
-  EXPECT_EQ(connectVia(six, second, wsopt::kSocks4, "::1"), neterr::kResolveFailed);
+  EXPECT_EQ(connectVia(six, second, wsopt::kSocks4, "::1"), err::kResolveFailed);
 }
 
 TEST(Socks5Dialogue, NoAuthenticationWithDottedAndNamedTargets) {
@@ -162,7 +162,7 @@ TEST(Socks5Dialogue, ProxyInsistingOnAuthenticationGetsAnEmptyUserName) {
   });
   WSClient client;
   EXPECT_EQ(connectVia(client, proxy, wsopt::kSocks5, "10.0.0.1", "", "pw"),
-            neterr::kSocks5AuthFailed);
+            err::kSocks5AuthFailed);
   EXPECT_FALSE(client.isOpen());
   proxy.join();
   EXPECT_EQ(auth, bytes({1, 0, 2}) + "pw");
@@ -179,7 +179,7 @@ TEST(Socks5Dialogue, MapsMethodRefusalReplyCodesAndAddressTypes) {
       {bytes({5, 1}), "", 131},
       {bytes({5, 0}), bytes({5, 0, 0, 7}), 133},
       {bytes({5, 0}), bytes({5, 9, 0, 1}), 130},
-      {bytes({5, 0}), bytes({5, 0, 0, 1, 1, 2}), neterr::kPeerClosed},  // cut bound address
+      {bytes({5, 0}), bytes({5, 0, 0, 1, 1, 2}), err::kPeerClosed},  // cut bound address
   };
   for (int code = 1; code <= 8; ++code) {
     cases.push_back({bytes({5, 0}), bytes({5, code, 0, 1, 0, 0, 0, 0, 0, 0}), 121 + code});
@@ -205,12 +205,12 @@ TEST(Socks5Dialogue, GarbageAndSilenceEndWithAnErrorAndAClosedSocket) {
   });
   WSClient client;
   EXPECT_EQ(connectVia(client, garbage, wsopt::kSocks5, "10.0.0.1"),
-            neterr::kSocks5NoAcceptableMethod);
+            err::kSocks5NoAcceptableMethod);
   EXPECT_FALSE(client.isOpen());
 
   ScriptedPeer silent([](int fd) { ScriptedPeer::readToEnd(fd); });
   WSClient second;
-  EXPECT_EQ(connectVia(second, silent, wsopt::kSocks5, "10.0.0.1"), neterr::kReadTimeout);
+  EXPECT_EQ(connectVia(second, silent, wsopt::kSocks5, "10.0.0.1"), err::kReadTimeout);
   EXPECT_FALSE(second.isOpen());
 }
 
@@ -223,7 +223,7 @@ TEST(Socks5Dialogue, OverlongCredentialsAreRefusedUnsent) {
   WSClient client;
   const std::string longUser(256, 'u');
   EXPECT_EQ(connectVia(client, proxy, wsopt::kSocks5, "10.0.0.1", longUser.c_str(), "pw"),
-            neterr::kSocks5AuthFailed);
+            err::kSocks5AuthFailed);
 }
 
 }  // namespace

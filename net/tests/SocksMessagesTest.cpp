@@ -2,7 +2,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
-#include "net/ErrorText.h"
+#include "base/ErrorCodes.h"
 #include "net/SocksMessages.h"
 
 namespace quillet {
@@ -38,8 +38,8 @@ TEST(SocksMessages, Socks5AuthenticationFieldsAndLengthLimit) {
   EXPECT_EQ(request, (Bytes{1, 0, 2, 'p', 'w'}));
   ASSERT_EQ(buildSocks5Auth(Str('u', 255), Str('p', 255), request), 0);
   EXPECT_EQ(request.size(), 513u);
-  EXPECT_EQ(buildSocks5Auth(Str('u', 256), "pw", request), neterr::kSocks5AuthFailed);
-  EXPECT_EQ(buildSocks5Auth("bob", Str('p', 256), request), neterr::kSocks5AuthFailed);
+  EXPECT_EQ(buildSocks5Auth(Str('u', 256), "pw", request), err::kSocks5AuthFailed);
+  EXPECT_EQ(buildSocks5Auth("bob", Str('p', 256), request), err::kSocks5AuthFailed);
 }
 
 TEST(SocksMessages, Socks5ConnectRequestByAddressType) {
@@ -60,8 +60,8 @@ TEST(SocksMessages, Socks5ConnectRequestByAddressType) {
   EXPECT_EQ(request[3], 4);
   EXPECT_EQ(request[19], 1);  // last byte of ::1
 
-  EXPECT_EQ(buildSocks5Connect("", 110, request), neterr::kResolveFailed);
-  EXPECT_EQ(buildSocks5Connect(Str('a', 256), 110, request), neterr::kResolveFailed);
+  EXPECT_EQ(buildSocks5Connect("", 110, request), err::kResolveFailed);
+  EXPECT_EQ(buildSocks5Connect(Str('a', 256), 110, request), err::kResolveFailed);
 }
 
 TEST(SocksMessages, Socks5ReplyCodesAndAddressTypes) {

@@ -8,7 +8,7 @@
 
 #include "ScriptedPeer.h"
 #include "base/ProcessContext.h"
-#include "net/ErrorText.h"
+#include "base/ErrorCodes.h"
 #include "net/WSClient.h"
 
 namespace quillet {
@@ -27,7 +27,7 @@ TEST(TlsRefusal, PlainTextPeerFailsTheHandshake) {
   client.setTls(tls);
   client.setSliceTiming(SliceTiming{50, 10});
   ASSERT_EQ(client.open(), 0);
-  EXPECT_EQ(client.connect("localhost", peer.port(), 5000, 0), neterr::kTlsHandshakeFailed);
+  EXPECT_EQ(client.connect("localhost", peer.port(), 5000, 0), err::kTlsHandshakeFailed);
   EXPECT_FALSE(client.isOpen());
 }
 
@@ -39,7 +39,7 @@ TEST(TlsRefusal, SilentPeerTimesOutInTheHandshake) {
   client.setTls(tls);
   client.setSliceTiming(SliceTiming{50, 10});
   ASSERT_EQ(client.open(), 0);
-  EXPECT_EQ(client.connect("localhost", peer.port(), 5000, 0), neterr::kReadTimeout);
+  EXPECT_EQ(client.connect("localhost", peer.port(), 5000, 0), err::kReadTimeout);
   EXPECT_FALSE(client.isOpen());
 }
 
@@ -59,7 +59,7 @@ TEST(TlsRefusal, StopRequestEndsAHandshakeWaitWith1) {
   const auto elapsed = std::chrono::steady_clock::now() - start;
   stopper.join();
   ProcessContext::instance().setRunning(true);
-  EXPECT_EQ(result, neterr::kTerminated);
+  EXPECT_EQ(result, err::kTerminated);
   EXPECT_LT(elapsed, std::chrono::seconds(2));
   EXPECT_FALSE(client.isOpen());
 }
@@ -77,7 +77,7 @@ TEST(TlsRefusal, BytesAheadOfTheUpgradeAreRefused) {
   ASSERT_EQ(client.connect("127.0.0.1", peer.port(), 5000, 0), 0);
   Str reply;
   ASSERT_EQ(client.command("STLS", reply, 0), 0);
-  EXPECT_EQ(client.startTls(5000), neterr::kTlsDataBeforeUpgrade);
+  EXPECT_EQ(client.startTls(5000), err::kTlsDataBeforeUpgrade);
   EXPECT_FALSE(client.isOpen());
 }
 

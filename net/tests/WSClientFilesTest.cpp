@@ -11,7 +11,7 @@
 #include "ScriptedPeer.h"
 #include "base/File.h"
 #include "base/ProcessContext.h"
-#include "net/ErrorText.h"
+#include "base/ErrorCodes.h"
 #include "net/WSClient.h"
 
 namespace quillet {
@@ -77,7 +77,7 @@ TEST_F(WSClientFiles, DotTerminatedBlockFromAPeerThatStopsGives11Or9) {
   connect(client, closing);
   File file(Str(path("cut.txt").c_str()));
   ASSERT_TRUE(file.open(File::kCreate));
-  EXPECT_EQ(client.recvDotTerminatedToFile(file, 5000), neterr::kPeerClosed);
+  EXPECT_EQ(client.recvDotTerminatedToFile(file, 5000), err::kPeerClosed);
 
   ScriptedPeer silent([](int fd) {
     ScriptedPeer::send(fd, "line\r\n");
@@ -85,7 +85,7 @@ TEST_F(WSClientFiles, DotTerminatedBlockFromAPeerThatStopsGives11Or9) {
   });
   WSClient second;
   connect(second, silent);
-  EXPECT_EQ(second.recvDotTerminatedToFile(file, 5000), neterr::kReadTimeout);
+  EXPECT_EQ(second.recvDotTerminatedToFile(file, 5000), err::kReadTimeout);
   second.close(0);
 }
 
@@ -99,7 +99,7 @@ TEST_F(WSClientFiles, DotTerminatedBlockPastItsCapEndsWith191) {
   connect(client, endless);
   File file(Str(path("endless.txt").c_str()));
   ASSERT_TRUE(file.open(File::kCreate));
-  EXPECT_EQ(client.recvDotTerminatedToFile(file, 5000, 64 * 1024), neterr::kBlockTooLarge);
+  EXPECT_EQ(client.recvDotTerminatedToFile(file, 5000, 64 * 1024), err::kBlockTooLarge);
   ASSERT_TRUE(file.close());
   EXPECT_LE(contents(path("endless.txt")).size(), 64u * 1024);
   client.close(0);
@@ -178,7 +178,7 @@ TEST_F(WSClientFiles, MissingFileGives19OrAnEmptyBody) {
   {
     WSClient client;
     connect(client, peer);
-    EXPECT_EQ(client.sendFile(missing, 0, 0, 0), neterr::kFileOpenFailed);
+    EXPECT_EQ(client.sendFile(missing, 0, 0, 0), err::kOpenSmtpFile);
     EXPECT_EQ(client.sendFile(missing, 0, wsopt::kSendEmptyBody, 0), 0);
   }
   ProcessContext::instance().setCheckBeforeFileOpen(false);

@@ -10,7 +10,7 @@
 
 #include "ScriptedPeer.h"
 #include "base/ProcessContext.h"
-#include "net/ErrorText.h"
+#include "base/ErrorCodes.h"
 #include "net/WSClient.h"
 
 namespace quillet {
@@ -57,7 +57,7 @@ TEST(WSClientLines, DropsZeroBytesAndKeepsWhatFollowsTheLine) {
   int received = 0;
   ASSERT_EQ(client.recvExact(data, 4, 5000, received), 0);
   EXPECT_EQ(std::string(data, 4), "DATA");
-  EXPECT_EQ(client.waitSocket(2, 1000), neterr::kTimeout);
+  EXPECT_EQ(client.waitSocket(2, 1000), err::kTimeout);
   client.close(0);
 }
 
@@ -66,11 +66,11 @@ TEST(WSClientLines, PeerThatClosesMidLineGives11WithTheLineCleared) {
   WSClient client;
   connectClient(client, peer);
   Str line = "old";
-  EXPECT_EQ(client.readLine(line, 5000, 0), neterr::kPeerClosed);
+  EXPECT_EQ(client.readLine(line, 5000, 0), err::kPeerClosed);
   EXPECT_TRUE(line.empty());
   char byte = 0;
   int received = 0;
-  EXPECT_EQ(client.recvExact(&byte, 1, 5000, received), neterr::kPeerClosed);
+  EXPECT_EQ(client.recvExact(&byte, 1, 5000, received), err::kPeerClosed);
 }
 
 TEST(WSClientLines, SilentPeerTimesOutAfterTheSlicesOfTheTimeOut) {
@@ -85,15 +85,15 @@ TEST(WSClientLines, SilentPeerTimesOutAfterTheSlicesOfTheTimeOut) {
   for (const auto& [timeoutMs, slices] :
        std::vector<std::pair<int, int>>{{5000, 1}, {25000, 2}, {60000, 6}}) {
     const auto start = Clock::now();
-    EXPECT_EQ(client.readLine(line, timeoutMs, 0), neterr::kReadTimeout);
+    EXPECT_EQ(client.readLine(line, timeoutMs, 0), err::kReadTimeout);
     const long long elapsed = millisecondsSince(start);
     EXPECT_GE(elapsed, slices * kQuickSliceMs - 5) << timeoutMs;
     EXPECT_LT(elapsed, slices * kQuickSliceMs + 400) << timeoutMs;
   }
   char buffer[8];
   int received = 0;
-  EXPECT_EQ(client.recvExact(buffer, 8, 5000, received), neterr::kReadTimeout);
-  EXPECT_EQ(client.waitSocket(2, 5000), neterr::kTimeout);
+  EXPECT_EQ(client.recvExact(buffer, 8, 5000, received), err::kReadTimeout);
+  EXPECT_EQ(client.waitSocket(2, 5000), err::kTimeout);
   EXPECT_EQ(client.waitSocket(1, 5000), 0);
   done = true;
 }
@@ -107,7 +107,7 @@ TEST(WSClientLines, PeerThatStopsReadingGivesAWriteTimeOut) {
   connectClient(client, peer);
   const std::string bulk(32 << 20, 'z');  // more than the socket buffers of both ends hold
   EXPECT_EQ(client.sendAll(bulk.data(), static_cast<int>(bulk.size()), 5000),
-            neterr::kWriteTimeout);
+            err::kWriteTimeout);
   done = true;
   client.close(0);
 }
@@ -130,10 +130,10 @@ TEST(WSClientLines, ClearingTheRunningFlagEndsABlockedReadWith1Soon) {
   const int result = client.readLine(line, 60000, 0);
   const long long elapsed = millisecondsSince(start);
   stopper.join();
-  EXPECT_EQ(client.sendLine("QUIT", 0), neterr::kTerminated);
+  EXPECT_EQ(client.sendLine("QUIT", 0), err::kTerminated);
   ProcessContext::instance().setRunning(true);
   done = true;
-  EXPECT_EQ(result, neterr::kTerminated);
+  EXPECT_EQ(result, err::kTerminated);
   EXPECT_TRUE(line.empty());
   EXPECT_LT(elapsed, 2000);
 }
@@ -146,7 +146,7 @@ TEST(WSClientLines, EndlessLineIsRefusedAtTheCapAndTheSocketClosed) {
   WSClient client;
   connectClient(client, peer);
   Str line;
-  EXPECT_EQ(client.readLine(line, 5000, 0), neterr::kLineTooLong);
+  EXPECT_EQ(client.readLine(line, 5000, 0), err::kLineTooLong);
   EXPECT_TRUE(line.empty());
   EXPECT_FALSE(client.isOpen());
 }
@@ -203,13 +203,13 @@ TEST(WSClientConnect, ReportsRefusedConnectionsAndUnknownNames) {
   ASSERT_EQ(client.open(), 0);
   EXPECT_EQ(client.connect("127.0.0.1", freePort, 5000, 0), 10061);
   ASSERT_EQ(client.open(), 0);
-  EXPECT_EQ(client.connect("no-such-host.invalid", 110, 5000, 0), neterr::kResolveFailed);
+  EXPECT_EQ(client.connect("no-such-host.invalid", 110, 5000, 0), err::kResolveFailed);
   Str address;
-  EXPECT_EQ(client.resolve("no-such-host.invalid", address), neterr::kResolveFailed);
+  EXPECT_EQ(client.resolve("no-such-host.invalid", address), err::kResolveFailed);
   EXPECT_EQ(client.resolve(" 10.0.0.7 ", address), 0);
   EXPECT_STREQ(address.c_str(), "10.0.0.7");
   WSClient closed;
-  EXPECT_EQ(closed.connect("127.0.0.1", freePort, 5000, 0), neterr::kNotSocket);
+  EXPECT_EQ(closed.connect("127.0.0.1", freePort, 5000, 0), err::kWsaNotSocket);
 }
 
 TEST(WSClientConnect, ConnectsOverIPv6LoopbackAndRecordsTheAddress) {

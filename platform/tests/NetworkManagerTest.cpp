@@ -53,7 +53,7 @@ TEST(NetworkManager, MissingClientIsNotAvailable) {
   NetworkManager missing("quillet-no-such-nmcli");
   EXPECT_FALSE(missing.available());
   std::vector<std::string> names;
-  EXPECT_EQ(missing.activeConnections(names), nmerr::kNmcliNotRun);
+  EXPECT_EQ(missing.activeConnections(names), err::kNmcliNotRun);
   TempDir dir;
   testing::writeBytes(dir.file("nmcli"), "not executable");
   EXPECT_FALSE(NetworkManager(dir.file("nmcli")).available());
@@ -107,11 +107,11 @@ TEST(NetworkManager, WithoutPasswordNoFileIsPassed) {
 TEST(NetworkManager, RefusesPasswordsWithLineBreaksAndEmptyNames) {
   ScriptedNmcli nmcli;
   NetworkManager link(nmcli.program());
-  EXPECT_EQ(link.bringUp("Office ISP", {"", "pw\ngsm.apn:evil", ""}), nmerr::kUnusablePassword);
+  EXPECT_EQ(link.bringUp("Office ISP", {"", "pw\ngsm.apn:evil", ""}), err::kUnusablePassword);
   EXPECT_EQ(link.bringUp("Office ISP", {"", std::string("pw\0x", 4), ""}),
-            nmerr::kUnusablePassword);
-  EXPECT_EQ(link.bringUp("", {}), nmerr::kNoConnectionName);
-  EXPECT_EQ(link.bringDown(""), nmerr::kNoConnectionName);
+            err::kUnusablePassword);
+  EXPECT_EQ(link.bringUp("", {}), err::kNoConnectionName);
+  EXPECT_EQ(link.bringDown(""), err::kNoConnectionName);
   EXPECT_EQ(nmcli.log(), "");
 }
 
@@ -128,7 +128,7 @@ TEST(NetworkManager, ExitStatusesBecomeCodesWithTexts) {
   std::string address;
   EXPECT_EQ(link.ipv4Address("Office ISP", address), 699);
   EXPECT_EQ(link.errorText(699), "");
-  EXPECT_EQ(link.errorText(nmerr::kNoIpv4Address), "The connection has no IPv4 address");
+  EXPECT_EQ(link.errorText(err::kNoIpv4Address), "The connection has no IPv4 address");
 }
 
 }  // namespace

@@ -177,7 +177,7 @@ TEST_F(ScriptedSession, PasswordWithLineBreakIsRefusedBeforeConnecting) {
   request.port = 9;  // nothing may be sent anywhere
   request.user = "joe";
   request.password = "secret\r\nDELE 1";
-  EXPECT_EQ(fetch(request), pop3err::kPasswordNotSendable);
+  EXPECT_EQ(fetch(request), err::kAuthenticationFailed);
 }
 
 TEST_F(ScriptedSession, MaximumCountLeavesMorePending) {
@@ -312,7 +312,7 @@ TEST_F(ScriptedSession, DamagedCompressedDataFailsAndDeletesNothingOnServer) {
   FakePop3Server server(compressingMailbox(damaged));
   POPSessionRequest request = requestFor(server);
   request.capa = true;
-  EXPECT_EQ(fetch(request), pop3err::kInflateFailed);
+  EXPECT_EQ(fetch(request), err::kInflateFailed);
   EXPECT_FALSE(anyDele(server));
   EXPECT_TRUE(inboundFiles("TXT").empty());
   EXPECT_TRUE(inboundFiles("INX").empty());

@@ -107,7 +107,7 @@ std::unique_ptr<File> QueueStore::createMessageFileIn(const Str& directory, Str&
 
 int QueueStore::copyIntoNewMessageFile(const Str& sourcePath, QueueNumber queue, Str& path) const {
   std::unique_ptr<File> target = createMessageFile(queue, path);
-  if (!target) return kErrorCreateTempFile;
+  if (!target) return err::kCreateTempFile;
 
   File source(sourcePath);
   bool copied = source.open(File::kReadShared) && copyFileContents(source, *target);
@@ -117,7 +117,7 @@ int QueueStore::copyIntoNewMessageFile(const Str& sourcePath, QueueNumber queue,
   if (!copied) {
     removeFile(path);
     path = Str();
-    return kErrorWriteTempFile;
+    return err::kWriteTempFile;
   }
   return 0;
 }

@@ -23,6 +23,7 @@
 
 #include "base/ArrayTmpl.h"
 #include "base/DateTime.h"
+#include "base/ErrorCodes.h"
 #include "base/File.h"
 #include "base/Str.h"
 #include "server/queue/IndexFileFormat.h"
@@ -31,10 +32,6 @@
 #include "server/queue/SMTPInfo.h"
 
 namespace quillet {
-
-// Error codes of the copy operation (texts in the system-wide error table).
-inline constexpr int kErrorCreateTempFile = 54;  // "Unable to create temp file"
-inline constexpr int kErrorWriteTempFile = 55;   // "Unable to write to temp file"
 
 class QueueStore {
  public:
@@ -66,7 +63,7 @@ class QueueStore {
   [[nodiscard]] std::unique_ptr<File> createMessageFileIn(const Str& directory, Str& path) const;
 
   // Copies sourcePath byte for byte into a new message file of the queue, flushed to disk.
-  // 0 and path set; kErrorCreateTempFile when no file could be created; kErrorWriteTempFile
+  // 0 and path set; err::kCreateTempFile when no file could be created; err::kWriteTempFile
   // when the source could not be read or the copy not written (the new file is deleted).
   // path is cleared on failure.
   [[nodiscard]] int copyIntoNewMessageFile(const Str& sourcePath, QueueNumber queue,

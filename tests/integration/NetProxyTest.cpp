@@ -12,7 +12,7 @@
 
 #include "ScriptedPeer.h"
 #include "TestProcess.h"
-#include "net/ErrorText.h"
+#include "base/ErrorCodes.h"
 #include "net/WSClient.h"
 
 namespace quillet {
@@ -121,7 +121,7 @@ TEST_F(NetProxy, DanteRefusalsArriveAsSocksErrors) {
   const int closedPort = testing::freePort();
   WSClient socks4;
   EXPECT_EQ(connectThrough(socks4, SocksSettings::kSocks4, "127.0.0.1", closedPort),
-            neterr::kSocks4RequestFailed);
+            err::kSocks4RequestFailed);
   EXPECT_FALSE(socks4.isOpen());
   WSClient socks5;
   EXPECT_EQ(connectThrough(socks5, SocksSettings::kSocks5, "127.0.0.1", closedPort), 126);
@@ -163,11 +163,11 @@ TEST_F(NetProxy, MicrosocksChecksUserAndPassword) {
   }
   WSClient wrong;
   EXPECT_EQ(connectThrough(wrong, SocksSettings::kSocks5, "127.0.0.1", 110, "mailer", "wrong"),
-            neterr::kSocks5AuthFailed);
+            err::kSocks5AuthFailed);
   EXPECT_FALSE(wrong.isOpen());
   WSClient anonymous;
   EXPECT_EQ(connectThrough(anonymous, SocksSettings::kSocks5, "127.0.0.1", 110),
-            neterr::kSocks5NoAcceptableMethod);
+            err::kSocks5NoAcceptableMethod);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 
 #include "ScriptedPeer.h"
 #include "TestProcess.h"
-#include "net/ErrorText.h"
+#include "base/ErrorCodes.h"
 #include "net/WSClient.h"
 
 namespace quillet {
@@ -102,7 +102,7 @@ TEST_F(NetTls, ImplicitTlsWithTheNamedCaFile) {
   Str line;
   int result = 0;
   for (int i = 0; i < 1000 && result == 0; ++i) result = client.readLine(line, 10000, 0);
-  EXPECT_EQ(result, neterr::kPeerClosed);
+  EXPECT_EQ(result, err::kPeerClosed);
 }
 
 TEST_F(NetTls, CertificateForAnotherNameIsRefused) {
@@ -110,7 +110,7 @@ TEST_F(NetTls, CertificateForAnotherNameIsRefused) {
   client.setTls(settings(true, ca()));
   ASSERT_EQ(client.open(), 0);
   // The certificate names localhost only, not the address.
-  EXPECT_EQ(client.connect("127.0.0.1", port_, 10000, 0), neterr::kTlsHostMismatch);
+  EXPECT_EQ(client.connect("127.0.0.1", port_, 10000, 0), err::kTlsHostMismatch);
   EXPECT_FALSE(client.isOpen());
 }
 
@@ -119,7 +119,7 @@ TEST_F(NetTls, UntrustedCertificateIsRefused) {
     WSClient client;  // another CA, then the system trust store
     client.setTls(settings(true, caFile));
     ASSERT_EQ(client.open(), 0);
-    EXPECT_EQ(client.connect("localhost", port_, 10000, 0), neterr::kTlsUntrusted) << caFile;
+    EXPECT_EQ(client.connect("localhost", port_, 10000, 0), err::kTlsUntrusted) << caFile;
     EXPECT_FALSE(client.isOpen());
   }
 }
@@ -128,7 +128,7 @@ TEST_F(NetTls, MissingCaFileIsReported) {
   WSClient client;
   client.setTls(settings(true, dir_->file("absent.pem")));
   ASSERT_EQ(client.open(), 0);
-  EXPECT_EQ(client.connect("localhost", port_, 10000, 0), neterr::kTlsCaFileFailed);
+  EXPECT_EQ(client.connect("localhost", port_, 10000, 0), err::kTlsCaFileFailed);
   EXPECT_FALSE(client.isOpen());
 }
 

@@ -11,7 +11,7 @@
 
 #include "DovecotServer.h"
 #include "TestCertificates.h"
-#include "net/ErrorText.h"
+#include "base/ErrorCodes.h"
 #include "pop3/WSPOPClient.h"
 #include "server/queue/QueueStore.h"
 
@@ -95,7 +95,7 @@ TEST_F(Pop3Secure, UntrustedCertificateFailsBeforeLogon) {
     POPSessionResult result;
     POPSessionRequest r = request(server, security);
     r.trustFile = Str(std::string_view(Certificates::get().file("other.pem")));
-    EXPECT_EQ(client.FetchMailbox(r, knownUids, result), neterr::kTlsUntrusted);
+    EXPECT_EQ(client.FetchMailbox(r, knownUids, result), err::kTlsUntrusted);
   }
   EXPECT_EQ(server.messageCount(), 1);
   EXPECT_EQ(server.log().find("Login: "), std::string::npos);
@@ -109,7 +109,7 @@ TEST_F(Pop3Secure, ServerWithoutStlsFailsTheSession) {
   WSPOPClient client(store);
   POPSessionResult result;
   EXPECT_EQ(client.FetchMailbox(request(server, ConnectionSecurity::StartTls), knownUids, result),
-            pop3err::kNegativeReply);
+            err::kNegativeReply);
   ASSERT_EQ(result.transcript.count(), 2);
   EXPECT_EQ(result.transcript[1].toStd(), "STLS");
   EXPECT_EQ(server.messageCount(), 1);
@@ -148,7 +148,7 @@ TEST(Pop3Socks, FetchesThroughSocks5WithUserAndPassword) {
     WSPOPClient client(store);
     client.setSocks(socks);
     POPSessionResult result;
-    EXPECT_EQ(client.FetchMailbox(r, knownUids, result), neterr::kSocks5AuthFailed);
+    EXPECT_EQ(client.FetchMailbox(r, knownUids, result), err::kSocks5AuthFailed);
   }
   socks.password = "s3cret";
   WSPOPClient client(store);

@@ -144,7 +144,7 @@ TEST_F(QueueStoreTest, FailedCopiesLeaveNoFileAndReportTheirCode) {
   Str path;
   EXPECT_EQ(
       store().copyIntoNewMessageFile(Str((root_ / "absent").string()), QueueNumber::Inbound, path),
-      kErrorWriteTempFile);
+      err::kWriteTempFile);
   EXPECT_TRUE(path.empty());
   EXPECT_TRUE(fs::is_empty(inDir()));
 
@@ -152,7 +152,7 @@ TEST_F(QueueStoreTest, FailedCopiesLeaveNoFileAndReportTheirCode) {
   fs::remove(outDir());
   EXPECT_EQ(
       store().copyIntoNewMessageFile(Str((root_ / "source").string()), QueueNumber::Outbound, path),
-      kErrorCreateTempFile);
+      err::kCreateTempFile);
   EXPECT_TRUE(path.empty());
 }
 
