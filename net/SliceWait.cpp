@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <chrono>
 
-#include "base/ProcessContext.h"
 #include "base/ErrorCodes.h"
+#include "base/ProcessContext.h"
 #include "net/WinsockCodes.h"
 
 namespace quillet {

@@ -12,8 +12,8 @@
 #include <mutex>
 
 #include "base/ErrorCodes.h"
-#include "net/WinsockCodes.h"
 #include "net/Resolver.h"
+#include "net/WinsockCodes.h"
 
 namespace quillet {
 namespace {

@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "base/ProcessContext.h"
 #include "base/ErrorCodes.h"
+#include "base/ProcessContext.h"
 #include "net/Resolver.h"
 #include "net/Socks.h"
 
@@ -282,7 +282,8 @@ int WSClient::fillBuffer(int timeoutMs, int maxBytes) {
   int room = 0;
   char* space = readBuffer_.space(room);
   if (room > maxBytes) room = maxBytes;
-  if (room <= 0) return err::kWsaNoBufferSpace;  // callers drain the buffer first; this is a safety net
+  if (room <= 0)
+    return err::kWsaNoBufferSpace;  // callers drain the buffer first; this is a safety net
   int got = 0;
   const int result = receiveSome(space, room, timeoutMs, got);
   if (result == 0) readBuffer_.commit(got);

@@ -7,10 +7,10 @@
 #include <chrono>
 #include <vector>
 
+#include "base/ErrorCodes.h"
 #include "base/File.h"
 #include "base/ProcessContext.h"
 #include "net/DotTerminator.h"
-#include "base/ErrorCodes.h"
 #include "net/WSClient.h"
 
 namespace quillet {

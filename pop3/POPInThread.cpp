@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "base/DateTime.h"
+#include "base/ErrorCodes.h"
 #include "base/Password.h"
 #include "net/DialUp.h"
-#include "base/ErrorCodes.h"
 
 namespace quillet {
 

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/ErrorCodes.h"
 #include "base/File.h"
 #include "base/FileNames.h"
-#include "base/ErrorCodes.h"
 #include "pop3/Inflate.h"
 #include "pop3/Pop3Session.h"
 

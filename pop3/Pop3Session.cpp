@@ -1,8 +1,8 @@
 // The dialogue steps of one POP3 session (see Pop3Session.h and WSPOPClient.h).
 #include "pop3/Pop3Session.h"
 
-#include "base/ProcessContext.h"
 #include "base/ErrorCodes.h"
+#include "base/ProcessContext.h"
 #include "pop3/ApopDigest.h"
 
 namespace quillet {

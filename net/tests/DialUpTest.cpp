@@ -51,7 +51,8 @@ class FakeLink final : public DialUpLink {
   int ipv4Address(const std::string& name, std::string& address) override {
     std::lock_guard<std::mutex> lock(system_->mutex);
     const auto found = system_->addresses.find(name);
-    if (system_->up.count(name) == 0 || found == system_->addresses.end()) return 701;
+    if (system_->up.count(name) == 0 || found == system_->addresses.end())
+      return err::kNoIpv4Address;
     address = found->second;
     return 0;
   }
@@ -206,7 +207,7 @@ TEST(DialUp, DialWithoutAddressFailsAndHangsUp) {
   Fixture f;
   f.system->addressAfterDial = false;
   DialUpSession holder;
-  EXPECT_EQ(f.dialUp.enter(holder), 701);
+  EXPECT_EQ(f.dialUp.enter(holder), err::kNoIpv4Address);
   EXPECT_FALSE(holder.entered);
   EXPECT_EQ(f.system->takenDown.size(), 1u);
   EXPECT_EQ(f.system->up.count("Office ISP"), 0u);

@@ -92,8 +92,7 @@ TEST(Socks4Dialogue, UnresolvableTargetFailsBeforeAnythingIsSent) {
   std::string received = "unset";
   ScriptedPeer proxy([&received](int fd) { received = ScriptedPeer::readToEnd(fd); });
   WSClient client;
-  EXPECT_EQ(connectVia(client, proxy, wsopt::kSocks4, "no-such-host.invalid"),
-            err::kResolveFailed);
+  EXPECT_EQ(connectVia(client, proxy, wsopt::kSocks4, "no-such-host.invalid"), err::kResolveFailed);
   proxy.join();
   EXPECT_EQ(received, "");
 

@@ -17,11 +17,11 @@ TEST(SocksMessages, Socks4RequestCarriesPortAddressAndUserId) {
 
 TEST(SocksMessages, Socks4StatusBytes) {
   EXPECT_EQ(socks4StatusResult(90), 0);
-  EXPECT_EQ(socks4StatusResult(91), 113);
-  EXPECT_EQ(socks4StatusResult(92), 114);
-  EXPECT_EQ(socks4StatusResult(93), 115);
-  EXPECT_EQ(socks4StatusResult(0), 116);
-  EXPECT_EQ(socks4StatusResult(255), 116);
+  EXPECT_EQ(socks4StatusResult(91), err::kSocks4RequestFailed);
+  EXPECT_EQ(socks4StatusResult(92), err::kSocks4TargetUnreachable);
+  EXPECT_EQ(socks4StatusResult(93), err::kSocks4IdentMismatch);
+  EXPECT_EQ(socks4StatusResult(0), err::kSocks4Unknown);
+  EXPECT_EQ(socks4StatusResult(255), err::kSocks4Unknown);
 }
 
 TEST(SocksMessages, Socks5GreetingOffersOneMethod) {
@@ -69,8 +69,8 @@ TEST(SocksMessages, Socks5ReplyCodesAndAddressTypes) {
   for (int code = 1; code <= 8; ++code) {
     EXPECT_EQ(socks5ReplyResult(static_cast<uint8_t>(code)), 121 + code);
   }
-  EXPECT_EQ(socks5ReplyResult(9), 130);
-  EXPECT_EQ(socks5ReplyResult(255), 130);
+  EXPECT_EQ(socks5ReplyResult(9), err::kSocks5Unknown);
+  EXPECT_EQ(socks5ReplyResult(255), err::kSocks5Unknown);
   EXPECT_EQ(socks5BoundAddressLength(1), 6);
   EXPECT_EQ(socks5BoundAddressLength(3), 1);
   EXPECT_EQ(socks5BoundAddressLength(4), 18);

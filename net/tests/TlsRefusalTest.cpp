@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "ScriptedPeer.h"
-#include "base/ProcessContext.h"
 #include "base/ErrorCodes.h"
+#include "base/ProcessContext.h"
 #include "net/WSClient.h"
 
 namespace quillet {

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "ScriptedPeer.h"
+#include "base/ErrorCodes.h"
 #include "base/File.h"
 #include "base/ProcessContext.h"
-#include "base/ErrorCodes.h"
 #include "net/WSClient.h"
 
 namespace quillet {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "ScriptedPeer.h"
-#include "base/ProcessContext.h"
 #include "base/ErrorCodes.h"
+#include "base/ProcessContext.h"
 #include "net/WSClient.h"
 
 namespace quillet {
@@ -106,8 +106,7 @@ TEST(WSClientLines, PeerThatStopsReadingGivesAWriteTimeOut) {
   WSClient client;
   connectClient(client, peer);
   const std::string bulk(32 << 20, 'z');  // more than the socket buffers of both ends hold
-  EXPECT_EQ(client.sendAll(bulk.data(), static_cast<int>(bulk.size()), 5000),
-            err::kWriteTimeout);
+  EXPECT_EQ(client.sendAll(bulk.data(), static_cast<int>(bulk.size()), 5000), err::kWriteTimeout);
   done = true;
   client.close(0);
 }
@@ -201,7 +200,7 @@ TEST(WSClientConnect, ReportsRefusedConnectionsAndUnknownNames) {
   }
   WSClient client;
   ASSERT_EQ(client.open(), 0);
-  EXPECT_EQ(client.connect("127.0.0.1", freePort, 5000, 0), 10061);
+  EXPECT_EQ(client.connect("127.0.0.1", freePort, 5000, 0), err::kWsaConnectionRefused);
   ASSERT_EQ(client.open(), 0);
   EXPECT_EQ(client.connect("no-such-host.invalid", 110, 5000, 0), err::kResolveFailed);
   Str address;

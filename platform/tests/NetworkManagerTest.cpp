@@ -108,8 +108,7 @@ TEST(NetworkManager, RefusesPasswordsWithLineBreaksAndEmptyNames) {
   ScriptedNmcli nmcli;
   NetworkManager link(nmcli.program());
   EXPECT_EQ(link.bringUp("Office ISP", {"", "pw\ngsm.apn:evil", ""}), err::kUnusablePassword);
-  EXPECT_EQ(link.bringUp("Office ISP", {"", std::string("pw\0x", 4), ""}),
-            err::kUnusablePassword);
+  EXPECT_EQ(link.bringUp("Office ISP", {"", std::string("pw\0x", 4), ""}), err::kUnusablePassword);
   EXPECT_EQ(link.bringUp("", {}), err::kNoConnectionName);
   EXPECT_EQ(link.bringDown(""), err::kNoConnectionName);
   EXPECT_EQ(nmcli.log(), "");

@@ -59,13 +59,15 @@ class FailingDialLink final : public DialUpLink {
     names.clear();
     return 0;
   }
-  int ipv4Address(const std::string&, std::string&) override { return 701; }
+  int ipv4Address(const std::string&, std::string&) override { return err::kNoIpv4Address; }
   int bringUp(const std::string&, const DialUpCredentials&) override {
     ++dials;
-    return 703;
+    return err::kPasswordFileFailed;
   }
   int bringDown(const std::string&) override { return 0; }
-  std::string errorText(int code) const override { return code == 703 ? "Line is busy" : ""; }
+  std::string errorText(int code) const override {
+    return code == err::kPasswordFileFailed ? "Line is busy" : "";
+  }
   int dials = 0;
 };
 
@@ -413,11 +415,13 @@ TEST(InboundTexts, ServerAndMailboxTextsAndEventIds) {
   EXPECT_EQ(pop3ServerText("pop.example", 995).toStd(), "pop.example:995");
   EXPECT_EQ(pop3MailboxText("joe", "").toStd(), "joe");
   EXPECT_EQ(pop3MailboxText("joe", "Sales").toStd(), "joe (Sales)");
-  EXPECT_EQ(pop3EventIdFor(5), pop3event::kProgramError);
-  EXPECT_EQ(pop3EventIdFor(21), pop3event::kNegativeReply);
-  EXPECT_EQ(pop3EventIdFor(13), pop3event::kNetworkError);
-  EXPECT_EQ(pop3EventIdFor(10061), pop3event::kNetworkError);
-  EXPECT_EQ(pop3EventIdFor(55), pop3event::kOtherError);
+  EXPECT_EQ(pop3EventIdFor(err::kConnectFailed), pop3event::kProgramError);
+  EXPECT_EQ(pop3EventIdFor(err::kNegativeReply), pop3event::kNegativeReply);
+  EXPECT_EQ(pop3EventIdFor(err::kNoPop3Connection), pop3event::kNetworkError);
+  EXPECT_EQ(pop3EventIdFor(err::kWsaConnectionRefused), pop3event::kNetworkError);
+  EXPECT_EQ(pop3EventIdFor(err::kWriteTempFile), pop3event::kOtherError);
+  // A broken TLS session is no network-class failure: it is reported as any other.
+  EXPECT_EQ(pop3EventIdFor(err::kTlsConnectionFailed), pop3event::kOtherError);
 }
 
 }  // namespace

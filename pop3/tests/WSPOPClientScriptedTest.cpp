@@ -146,7 +146,7 @@ TEST_F(ScriptedSession, WrongPasswordIsNegativeReplyWithMaskedTranscript) {
   std::string traced;
   WSPOPClient client(store);
   client.setTraceSink([&traced](const std::string& line) { traced += line + "\n"; });
-  EXPECT_EQ(client.FetchMailbox(request, knownUids, result), 21);
+  EXPECT_EQ(client.FetchMailbox(request, knownUids, result), err::kNegativeReply);
   EXPECT_NE(traced.find("PASS *****"), std::string::npos) << traced;
   EXPECT_EQ(traced.find("wrong\n"), std::string::npos) << traced;
   EXPECT_FALSE(server.received("QUIT"));
@@ -165,7 +165,7 @@ TEST_F(ScriptedSession, StopRequestEndsTheSessionWithoutDeleting) {
   FakePop3Server server(mailbox);
   const int code = fetch(requestFor(server));
   ProcessContext::instance().setRunning(true);
-  EXPECT_EQ(code, 1);
+  EXPECT_EQ(code, err::kTerminated);
   EXPECT_FALSE(server.received("RETR 3"));
   EXPECT_FALSE(anyDele(server));
   EXPECT_TRUE(inboundFiles("TXT").empty());
@@ -346,7 +346,7 @@ TEST_F(ScriptedSession, RejectedRetrievalWithoutTheWorkaroundFails) {
     return true;
   };
   FakePop3Server server(mailbox);
-  EXPECT_EQ(fetch(requestFor(server)), 21);
+  EXPECT_EQ(fetch(requestFor(server)), err::kNegativeReply);
   EXPECT_FALSE(server.received("NOOP"));
   EXPECT_FALSE(anyDele(server));
 }
@@ -365,7 +365,7 @@ FakeMailbox droppingMailbox() {
 
 TEST_F(ScriptedSession, DroppedBodyDeletesTheSessionsFilesAndNothingOnServer) {
   FakePop3Server server(droppingMailbox());
-  EXPECT_EQ(fetch(requestFor(server)), 11);
+  EXPECT_EQ(fetch(requestFor(server)), err::kPeerClosed);
   EXPECT_FALSE(anyDele(server));
   EXPECT_EQ(result.fetchedFiles.count(), 0);
   EXPECT_TRUE(inboundFiles("TXT").empty());
@@ -376,7 +376,7 @@ TEST_F(ScriptedSession, DroppedBodyKeepsCompleteFilesWhenAsked) {
   FakePop3Server server(droppingMailbox());
   POPSessionRequest request = requestFor(server);
   request.keepFilesOnError = true;
-  EXPECT_EQ(fetch(request), 11);
+  EXPECT_EQ(fetch(request), err::kPeerClosed);
   EXPECT_FALSE(anyDele(server));
   ASSERT_EQ(result.fetchedFiles.count(), 1);
   EXPECT_EQ(testing::readBytes(result.fetchedFiles[1].toStd()), kFirst + ".\r\n");
@@ -394,7 +394,7 @@ TEST_F(ScriptedSession, EndlessReplyLineEndsTheSession) {
     return true;
   };
   FakePop3Server server(mailbox);
-  EXPECT_EQ(fetch(requestFor(server)), 190);
+  EXPECT_EQ(fetch(requestFor(server)), err::kLineTooLong);
   EXPECT_FALSE(server.received("RETR 1"));
 }
 
@@ -435,7 +435,7 @@ TEST_F(ScriptedSession, MessageWithoutTerminatorFailsWhenTheServerCloses) {
     return true;
   };
   FakePop3Server server(mailbox);
-  EXPECT_EQ(fetch(requestFor(server)), 11);
+  EXPECT_EQ(fetch(requestFor(server)), err::kPeerClosed);
   EXPECT_TRUE(inboundFiles("TXT").empty());
 }
 
