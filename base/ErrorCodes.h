@@ -7,8 +7,10 @@
 // over-long input). The dial-up codes (550, 551 and the link's 600 to 704) form a numbering
 // of their own, reported with the dial-up texts rather than the table below.
 //
-// Every code is named here and nowhere else; code elsewhere uses the names. The texts are
-// part of the interface (logs, status lines and delivery status notifications show them).
+// Every code the system produces or tests for is named here and nowhere else, and code
+// elsewhere uses the names; codes that only carry a text (left for files and messages of
+// other origin) appear by number in the text table alone. The texts are part of the
+// interface: logs, status lines and delivery status notifications show them.
 #pragma once
 
 #include <span>
