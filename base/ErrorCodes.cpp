@@ -115,6 +115,7 @@ const ErrorTextEntry kTexts[] = {
     {err::kTlsDataBeforeUpgrade, "Unexpected data before TLS start"},
     {err::kLineTooLong, "Received line is too long"},
     {err::kBlockTooLarge, "Received message is too large"},
+    {err::kFileReadFailed, "Unable to read SMTP file"},
     {err::kWsaInterrupted, "Interrupted function call"},
     {err::kWsaBadDescriptor, "Bad file descriptor"},
     {err::kWsaAccessDenied, "Permission denied"},
@@ -192,7 +193,7 @@ bool isRetryLater(int code) {
 bool isConnectionLevel(int code) {
   if (isRetryLater(code)) return true;
   return (code >= err::kTlsSetupFailed && code <= err::kTlsDataBeforeUpgrade) ||
-         code == err::kLineTooLong || code == err::kBlockTooLarge;
+         (code >= err::kLineTooLong && code <= err::kFileReadFailed);
 }
 
 bool isPermanent(int code) { return code == err::kPermanentFailure; }

@@ -3,9 +3,10 @@
 // One 32-bit numbering serves every program: 0 is success, 1 to 16 and 10000 and above are
 // network-class failures (retried later), the rest protocol or local failures. WinSock codes
 // (10004 to 11004) are the codes of socket failures; the network layer maps Linux errno
-// values onto them. Codes 180 to 186, 190 and 191 are this system's own additions (TLS and
-// over-long input). The dial-up codes (550, 551 and the link's 600 to 704) form a numbering
-// of their own, reported with the dial-up texts rather than the table below.
+// values onto them. Codes 180 to 186 and 190 to 192 are this system's own additions (TLS,
+// over-long input, a file that failed while being sent). The dial-up codes (550, 551 and the link's
+// 600 to 704) form a numbering of their own, reported with the dial-up texts rather than the table
+// below.
 //
 // Every code the system produces or tests for is named here and nowhere else, and code
 // elsewhere uses the names; codes that only carry a text (left for files and messages of
@@ -113,6 +114,7 @@ constexpr int kTlsConnectionFailed = 185;   // TLS protocol error after the hand
 constexpr int kTlsDataBeforeUpgrade = 186;  // plain bytes pending when TLS should start
 constexpr int kLineTooLong = 190;           // a received line exceeded the line cap
 constexpr int kBlockTooLarge = 191;         // a dot-terminated block exceeded its cap
+constexpr int kFileReadFailed = 192;        // a file being sent could not be read
 
 // Dial-up results (texts: the dial-up error text, not the table).
 constexpr int kDialUpNotLoaded = 550;  // the system's dial-up facility is missing
@@ -203,7 +205,8 @@ struct ErrorTextEntry {
 
 // The connection that gave this code cannot carry another command: every network-class
 // failure, and the failures this system adds on an established connection (TLS set-up,
-// handshake and protocol errors, over-long input) after which the dialogue is out of step.
+// handshake and protocol errors, over-long input, a file that failed in the middle of being
+// sent) after which the dialogue is out of step.
 // The other work queued for the same connection is given up for this session.
 [[nodiscard]] bool isConnectionLevel(int code);
 

@@ -13,7 +13,7 @@ namespace quillet {
 namespace {
 
 // Every text of the table as published to administrators ("codes|text"), followed by the
-// texts of the codes added for TLS and over-long input.
+// texts of the codes added for TLS, over-long input and files that fail while being sent.
 constexpr const char* kPublishedTexts = R"(1|Program termination requested
 3|Unable to convert hostname to IP address ( no answer from NS )
 4|Unexpected error in connect
@@ -153,7 +153,8 @@ constexpr const char* kPublishedTexts = R"(1|Program termination requested
 185|TLS connection failed
 186|Unexpected data before TLS start
 190|Received line is too long
-191|Received message is too large)";
+191|Received message is too large
+192|Unable to read SMTP file)";
 
 std::map<int, std::string> publishedTexts() {
   std::map<int, std::string> texts;
@@ -171,7 +172,7 @@ std::map<int, std::string> publishedTexts() {
 
 TEST(ErrorCodes, EveryTextIsExactlyThePublishedOne) {
   const std::map<int, std::string> expected = publishedTexts();
-  ASSERT_EQ(expected.size(), 156U);
+  ASSERT_EQ(expected.size(), 157U);
   for (const auto& [code, text] : expected) {
     EXPECT_EQ(std::string(errorMessage(code)), text) << code;
   }
@@ -219,6 +220,7 @@ TEST(ErrorCodes, NamesCarryTheirCodesTexts) {
       {err::kSocks5BadAddressType, "SOCKS5 reports that this is not a valid ATYPE"},
       {err::kTlsUntrusted, "TLS certificate of host is not trusted"},
       {err::kBlockTooLarge, "Received message is too large"},
+      {err::kFileReadFailed, "Unable to read SMTP file"},
       {err::kWsaInvalidArgument, "Invalid argument"},
       {err::kWsaConnectionReset, "Connection reset by peer"},
       {err::kWsaNoBufferSpace, "No buffer space available"},
@@ -272,16 +274,16 @@ TEST(ErrorCodes, RetryLaterIsTheNetworkClass) {
   for (int code : {1, 5, 11, 16, 10000, 10054, 10061, 11001, 11004, 20000}) {
     EXPECT_TRUE(isRetryLater(code)) << code;
   }
-  for (int code : {0, -1, 17, 21, 50, 51, 55, 133, 180, 185, 190, 191, 550, 704, 9999}) {
+  for (int code : {0, -1, 17, 21, 50, 51, 55, 133, 180, 185, 190, 192, 550, 704, 9999}) {
     EXPECT_FALSE(isRetryLater(code)) << code;
   }
 }
 
 TEST(ErrorCodes, ConnectionLevelAddsFailuresThatLeaveTheDialogueOutOfStep) {
-  for (int code : {1, 16, 10000, 10054, 11004, 180, 181, 185, 186, 190, 191}) {
+  for (int code : {1, 16, 10000, 10054, 11004, 180, 181, 185, 186, 190, 191, 192}) {
     EXPECT_TRUE(isConnectionLevel(code)) << code;
   }
-  for (int code : {0, -1, 17, 21, 50, 51, 55, 133, 155, 179, 187, 189, 192, 550, 9999}) {
+  for (int code : {0, -1, 17, 21, 50, 51, 55, 133, 155, 179, 187, 189, 193, 550, 9999}) {
     EXPECT_FALSE(isConnectionLevel(code)) << code;
   }
 }
