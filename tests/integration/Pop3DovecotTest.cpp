@@ -168,7 +168,7 @@ TEST_F(Pop3Dovecot, WrongPasswordIsNoOkAndLeavesTheMailboxUntouched) {
   r.hidePassword = true;
   POPSessionResult result;
   const int code = client.FetchMailbox(r, knownUids, result);
-  EXPECT_EQ(code, 21);
+  EXPECT_EQ(code, err::kNegativeReply);
   EXPECT_EQ(WSClient::errorText(code).toStd(), "Error: No OK received [21]");
   ASSERT_EQ(result.transcript.count(), 2);
   EXPECT_EQ(result.transcript[1].toStd(), "PASS *****");
