@@ -15,6 +15,7 @@
 #include "base/IniItem.h"
 #include "base/IniStore.h"
 #include "base/ProcessContext.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace quillet {

@@ -5,7 +5,9 @@
 #include "config/AddressList.h"
 #include "config/DataFiles.h"
 #include "config/MailboxTable.h"
-#include "config/tests/TestFiles.h"
+#include "tests/support/DataFileRecords.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TempDir.h"
 
 namespace quillet {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "ScriptedPeer.h"
+#include "tests/support/ScriptedPeer.h"
 #include "net/ErrorText.h"
 #include "net/WSClient.h"
 
@@ -98,7 +98,7 @@ TEST(Socks4Dialogue, UnresolvableTargetFailsBeforeAnythingIsSent) {
   EXPECT_EQ(received, "");
 
   // SOCKS4 carries IPv4 addresses only.
-  ScriptedPeer second([](int fd) { ScriptedPeer::readToEnd(fd); });
+  ScriptedPeer second(ScriptedPeer::listensSilently());
   WSClient six;
   EXPECT_EQ(connectVia(six, second, wsopt::kSocks4, "::1"), neterr::kResolveFailed);
 }
@@ -208,7 +208,7 @@ TEST(Socks5Dialogue, GarbageAndSilenceEndWithAnErrorAndAClosedSocket) {
             neterr::kSocks5NoAcceptableMethod);
   EXPECT_FALSE(client.isOpen());
 
-  ScriptedPeer silent([](int fd) { ScriptedPeer::readToEnd(fd); });
+  ScriptedPeer silent(ScriptedPeer::listensSilently());
   WSClient second;
   EXPECT_EQ(connectVia(second, silent, wsopt::kSocks5, "10.0.0.1"), neterr::kReadTimeout);
   EXPECT_FALSE(second.isOpen());

@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "ScriptedPeer.h"
+#include "tests/support/ScriptedPeer.h"
 #include "base/ProcessContext.h"
 #include "net/ErrorText.h"
 #include "net/WSClient.h"
@@ -17,10 +17,7 @@ namespace {
 using testing::ScriptedPeer;
 
 TEST(TlsRefusal, PlainTextPeerFailsTheHandshake) {
-  ScriptedPeer peer([](int fd) {
-    ScriptedPeer::send(fd, "+OK POP3 server ready, no TLS here\r\n");
-    ScriptedPeer::readToEnd(fd);
-  });
+  ScriptedPeer peer(ScriptedPeer::saysThenListens("+OK POP3 server ready, no TLS here\r\n"));
   WSClient client;
   TlsSettings tls;
   tls.implicit = true;
@@ -32,7 +29,7 @@ TEST(TlsRefusal, PlainTextPeerFailsTheHandshake) {
 }
 
 TEST(TlsRefusal, SilentPeerTimesOutInTheHandshake) {
-  ScriptedPeer peer([](int fd) { ScriptedPeer::readToEnd(fd); });
+  ScriptedPeer peer(ScriptedPeer::listensSilently());
   WSClient client;
   TlsSettings tls;
   tls.implicit = true;
@@ -44,7 +41,7 @@ TEST(TlsRefusal, SilentPeerTimesOutInTheHandshake) {
 }
 
 TEST(TlsRefusal, StopRequestEndsAHandshakeWaitWith1) {
-  ScriptedPeer peer([](int fd) { ScriptedPeer::readToEnd(fd); });
+  ScriptedPeer peer(ScriptedPeer::listensSilently());
   WSClient client;
   TlsSettings tls;
   tls.implicit = true;

@@ -16,10 +16,11 @@
 
 #include "FakePop3Server.h"
 #include "base/DateTime.h"
-#include "base/Password.h"
 #include "base/ProcessContext.h"
 #include "config/DataPOP.h"
-#include "config/tests/TestFiles.h"
+#include "tests/support/DataFileRecords.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TempDir.h"
 #include "net/DialUp.h"
 #include "net/NetworkUpDown.h"
 #include "pop3/POPInConMgrThread.h"
@@ -37,18 +38,14 @@ const std::string kMessage = "Subject: hello\r\n\r\nHi\r\n";
 // A mailbox record due all day, every pass (every 0 minutes), or never (blank weekdays).
 std::string mailboxRecord(const std::string& user, int port, bool scheduled,
                           const std::string& comment = "", const std::string& routeTo = "") {
-  std::string record = testing::blankPopRecord();
-  testing::place(record, 3, user);
-  testing::place(record, 54, scramble("secret", kPOP3MailboxPasswordKey).toStd());
-  testing::place(record, 157, "127.0.0.1");
-  testing::place(record, 415, "00:00");
-  testing::place(record, 421, "23:59");
-  testing::place(record, 427, "0");
-  if (scheduled) testing::place(record, 438, "XXXXXXX");
-  testing::place(record, 286, routeTo);
-  testing::place(record, 446, comment);
-  testing::place(record, 497, std::to_string(port));
-  return record;
+  testing::MailboxRecord mailbox;
+  mailbox.user = user;
+  mailbox.port = port;
+  mailbox.everyMinutes = 0;
+  if (!scheduled) mailbox.days.clear();
+  mailbox.comment = comment;
+  mailbox.routeTo = routeTo;
+  return testing::dataPopRecord(mailbox);
 }
 
 // A dial-up facility that is there but whose every dial fails, half-opening nothing.

@@ -1,5 +1,7 @@
 // The private Dovecot POP3 server of the integration tests (see DovecotServer.h).
 #include "DovecotServer.h"
+#include "tests/support/LoopbackNetwork.h"
+#include "tests/support/FileBytes.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -42,7 +44,7 @@ DovecotServer::DovecotServer(const std::string& certFile, const std::string& key
   maildir_ = d + "/home/joe/Maildir";
   makeOwnedDirectory(maildir_);
   for (const char* sub : {"/cur", "/new", "/tmp"}) makeOwnedDirectory(maildir_ + sub);
-  writeFile(d + "/passwd",
+  writeBytes(d + "/passwd",
             std::string(kUser) + ":{PLAIN}" + kPassword + ":65534:65534::" + d + "/home/joe::\n");
   std::string config =
       "instance_name = quillet-test-" + std::to_string(port_) + "\n" + "base_dir = " + d +
@@ -69,7 +71,7 @@ DovecotServer::DovecotServer(const std::string& certFile, const std::string& key
   config += "service pop3-login {\n  inet_listener pop3 {\n    port = " + std::to_string(port_) +
             "\n  }\n  inet_listener pop3s {\n    port = " + std::to_string(tls_ ? tlsPort_ : 0) +
             "\n    ssl = yes\n  }\n}\n";
-  writeFile(d + "/dovecot.conf", config);
+  writeBytes(d + "/dovecot.conf", config);
 }
 
 DovecotServer::~DovecotServer() = default;
@@ -82,7 +84,7 @@ std::string DovecotServer::start() {
       std::vector<std::string>{dovecot, "-F", "-c", dir_.file("dovecot.conf")},
       dir_.file("dovecot.out"));
   if (!process_->started() || !waitForPort("127.0.0.1", port_, 15000)) {
-    return "dovecot did not start: " + readFile(dir_.file("dovecot.out")) + log();
+    return "dovecot did not start: " + readBytes(dir_.file("dovecot.out")) + log();
   }
   if (tls_ && !waitForPort("127.0.0.1", tlsPort_, 15000)) return "no POP3S listener";
   return "";
@@ -96,7 +98,7 @@ std::string DovecotServer::addMessage(const std::string& text) {
   const std::string name = maildir_ + "/cur/" + std::to_string(1000000 + added_) + ".M" +
                            std::to_string(added_) + "P1.quillet,S=" + std::to_string(text.size()) +
                            ",W=" + std::to_string(text.size() + lines) + ":2,";
-  writeFile(name, text);
+  writeBytes(name, text);
   if (::chown(name.c_str(), kNobody, kNogroup) != 0) return "";
   std::string wire;
   bool lineStart = true;
@@ -113,6 +115,6 @@ int DovecotServer::messageCount() const {
   return countEntries(maildir_ + "/cur") + countEntries(maildir_ + "/new");
 }
 
-std::string DovecotServer::log() const { return readFile(dir_.file("dovecot.log")); }
+std::string DovecotServer::log() const { return readBytes(dir_.file("dovecot.log")); }
 
 }  // namespace quillet::testing

@@ -7,7 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "TestProcess.h"
+#include "tests/support/TestProcess.h"
+#include "tests/support/TempDir.h"
 
 namespace quillet::testing {
 

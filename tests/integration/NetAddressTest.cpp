@@ -9,9 +9,11 @@
 
 #include <string>
 
-#include "ScriptedPeer.h"
-#include "TestProcess.h"
+#include "tests/support/ScriptedPeer.h"
+#include "tests/support/TestProcess.h"
 #include "net/WSClient.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/FileBytes.h"
 
 namespace quillet {
 namespace {
@@ -26,7 +28,7 @@ class NetAddresses : public ::testing::Test {
     gethostname(host, sizeof host - 1);
     hostName_ = host;
     const std::string hosts = dir_.file("hosts");
-    testing::writeFile(hosts,
+    testing::writeBytes(hosts,
                        "127.0.0.1 localhost\n"
                        "::1 dual.quillet.test\n127.0.0.1 dual.quillet.test\n"
                        "::1 " +

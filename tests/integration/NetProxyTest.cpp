@@ -10,10 +10,14 @@
 #include <memory>
 #include <string>
 
-#include "ScriptedPeer.h"
-#include "TestProcess.h"
+#include "tests/support/ScriptedPeer.h"
+#include "tests/support/TestProcess.h"
 #include "net/ErrorText.h"
 #include "net/WSClient.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Waiting.h"
+#include "tests/support/LoopbackNetwork.h"
+#include "tests/support/FileBytes.h"
 
 namespace quillet {
 namespace {
@@ -29,11 +33,7 @@ const char* const kTargetGreeting = "+OK target ready";
 // A target server that greets and waits for the client to leave.
 std::unique_ptr<ScriptedPeer> greetingTarget(int family = AF_INET) {
   return std::make_unique<ScriptedPeer>(
-      [](int fd) {
-        ScriptedPeer::send(fd, std::string(kTargetGreeting) + "\r\n");
-        ScriptedPeer::readToEnd(fd);
-      },
-      family);
+      ScriptedPeer::saysThenListens(std::string(kTargetGreeting) + "\r\n"), family);
 }
 
 class NetProxy : public ::testing::Test {
@@ -51,7 +51,7 @@ class NetProxy : public ::testing::Test {
            testing::waitForPort("127.0.0.1", SocksSettings::kDefaultPort, 10000);
   }
   bool startDante() {
-    testing::writeFile(dir_.file("danted.conf"),
+    testing::writeBytes(dir_.file("danted.conf"),
                        "logoutput: " + dir_.file("danted.log") +
                            "\n"
                            "internal: 127.0.0.1 port = 1080\n"

@@ -12,10 +12,14 @@
 #include <memory>
 #include <string>
 
-#include "ScriptedPeer.h"
-#include "TestProcess.h"
+#include "tests/support/ScriptedPeer.h"
+#include "tests/support/TestProcess.h"
 #include "net/ErrorText.h"
 #include "net/WSClient.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Waiting.h"
+#include "tests/support/LoopbackNetwork.h"
+#include "tests/support/FileBytes.h"
 
 namespace quillet {
 namespace {
@@ -39,7 +43,7 @@ class NetTls : public ::testing::Test {
                             "/other.pem -days 2 -subj /CN=Other-CA 2>/dev/null") &&
         testing::runCommand(openssl + " req" + ec + " -keyout " + d + "/server.key -out " + d +
                             "/server.csr -subj /CN=localhost 2>/dev/null") &&
-        (testing::writeFile(d + "/ext",
+        (testing::writeBytes(d + "/ext",
                             "subjectAltName=DNS:localhost\nbasicConstraints=CA:FALSE\n"),
          true) &&
         testing::runCommand(openssl + " x509 -req -in " + d + "/server.csr -CA " + d +

@@ -14,6 +14,8 @@
 #include "pop3/UidlStore.h"
 #include "pop3/WSPOPClient.h"
 #include "server/queue/QueueStore.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/FileBytes.h"
 
 namespace quillet {
 namespace {

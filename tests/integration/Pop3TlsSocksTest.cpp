@@ -14,6 +14,9 @@
 #include "net/ErrorText.h"
 #include "pop3/WSPOPClient.h"
 #include "server/queue/QueueStore.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/LoopbackNetwork.h"
+#include "tests/support/FileBytes.h"
 
 namespace quillet {
 namespace {

@@ -28,6 +28,10 @@
 #include "TestCertificates.h"
 #include "base/Password.h"
 #include "server/queue/QueueStore.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Waiting.h"
+#include "tests/support/LoopbackNetwork.h"
+#include "tests/support/FileBytes.h"
 
 namespace quillet {
 namespace {
@@ -40,7 +44,7 @@ using testing::RunnelInstance;
 using testing::waitUntil;
 
 constexpr int kFetchTimeMs = 90000;  // generous: two loaded cores, sanitizer builds
-constexpr int kStopTimeMs = 60000;
+constexpr std::chrono::milliseconds kStopTime{60000};
 
 std::string sampleMessage(int n) {
   return "From: sender" + std::to_string(n) +
@@ -87,7 +91,7 @@ class RunnelInbound : public ::testing::Test {
                      kFetchTimeMs);
   }
   void stop(RunnelInstance& runnel) const {
-    EXPECT_EQ(runnel.stop(kStopTimeMs), 0) << runnel.output();
+    EXPECT_EQ(runnel.stop(kStopTime), 0) << runnel.output();
     EXPECT_NE(runnel.output().find("Quillet stopped\n"), std::string::npos) << runnel.output();
     EXPECT_NE(home.log().find("Quillet stopped"), std::string::npos);
   }
@@ -97,7 +101,7 @@ class RunnelInbound : public ::testing::Test {
                      const std::string& routeTo = "") const {
     std::multiset<std::string> stored;
     for (const std::string& name : home.inboundFiles("TXT")) {
-      stored.insert(testing::readFile(home.file("MSG-IN/" + name)));
+      stored.insert(testing::readBytes(home.file("MSG-IN/" + name)));
     }
     EXPECT_EQ(stored, expected);
     const std::vector<std::string> indexes = home.inboundFiles("INX");
@@ -143,7 +147,7 @@ TEST_F(RunnelInbound, FetchesTwentyFiveMessagesInThreeConnectionsAndEmptiesTheMa
 // The ids of datauidl.dat: one line per message, host and user each padded to 128
 // characters, then the id. Fails the test on a line of another mailbox.
 std::vector<std::string> storedIds(const std::string& file) {
-  const std::string ids = testing::readFile(file);
+  const std::string ids = testing::readBytes(file);
   const std::string key =
       std::string("127.0.0.1") + std::string(119, ' ') + "joe" + std::string(125, ' ');
   std::vector<std::string> found;
@@ -176,7 +180,7 @@ TEST_F(RunnelInbound, LeavesMessagesOnTheServerAndFetchesEachOnlyOnce) {
     // that comes while the mailbox is still marked busy passes it by, so ask again.
     ASSERT_TRUE(waitUntil(
         [&] {
-          testing::writeFile(home.file("IPOP3.sig"), "");
+          testing::writeBytes(home.file("IPOP3.sig"), "");
           return waitUntil([&] { return closedCount() >= 4; }, 5000);
         },
         kFetchTimeMs))

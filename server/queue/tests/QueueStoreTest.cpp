@@ -14,6 +14,7 @@
 
 #include "base/FileSystem.h"
 #include "server/queue/QueueStore.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace quillet {

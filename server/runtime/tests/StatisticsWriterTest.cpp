@@ -9,6 +9,7 @@
 
 #include "server/runtime/StatisticsCsvFile.h"
 #include "server/runtime/StatisticsWriter.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace quillet {
