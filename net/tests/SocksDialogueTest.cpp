@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "tests/support/ScriptedPeer.h"
 #include "net/ErrorText.h"
 #include "net/WSClient.h"
+#include "tests/support/ScriptedPeer.h"
 
 namespace quillet {
 namespace {

@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/ScriptedPeer.h"
 #include "base/ProcessContext.h"
 #include "net/ErrorText.h"
 #include "net/WSClient.h"
+#include "tests/support/ScriptedPeer.h"
 
 namespace quillet {
 namespace {

@@ -18,13 +18,13 @@
 #include "base/DateTime.h"
 #include "base/ProcessContext.h"
 #include "config/DataPOP.h"
-#include "tests/support/DataFileRecords.h"
-#include "tests/support/FileBytes.h"
-#include "tests/support/TempDir.h"
 #include "net/DialUp.h"
 #include "net/NetworkUpDown.h"
 #include "pop3/POPInConMgrThread.h"
 #include "pop3/POPInThread.h"
+#include "tests/support/DataFileRecords.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TempDir.h"
 
 namespace quillet {
 namespace {

@@ -375,7 +375,8 @@ TEST_F(ScriptedSession, DroppedBodyKeepsCompleteFilesWhenAsked) {
 TEST_F(ScriptedSession, EndlessReplyLineEndsTheSession) {
   FakeMailbox mailbox;
   mailbox.messages = {kFirst};
-  mailbox.hook = FakePop3Server::answer("STAT", "+OK " + std::string(WSClient::kMaxLineLength + 10, '9'), true);
+  mailbox.hook = FakePop3Server::answer(
+      "STAT", "+OK " + std::string(WSClient::kMaxLineLength + 10, '9'), true);
   FakePop3Server server(mailbox);
   EXPECT_EQ(fetch(requestFor(server)), 190);
   EXPECT_FALSE(server.received("RETR 1"));

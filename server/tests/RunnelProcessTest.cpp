@@ -48,7 +48,9 @@ class RunnelProcess : private RunnelOutputDir, public testing::RunnelRun {
   RunnelProcess(const std::string& home, std::vector<std::string> arguments = {},
                 const std::vector<std::string>& extraEnvironment = {})
       : RunnelRun(RUNNEL_PROGRAM, home, outputDir.file("runnel.out"), std::move(arguments),
-                  extraEnvironment) {}
+                  extraEnvironment) {
+    EXPECT_TRUE(started()) << RUNNEL_PROGRAM;
+  }
 };
 
 class RunnelProcessTest : public ::testing::Test {

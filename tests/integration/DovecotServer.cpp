@@ -1,11 +1,12 @@
 // The private Dovecot POP3 server of the integration tests (see DovecotServer.h).
 #include "DovecotServer.h"
-#include "tests/support/LoopbackNetwork.h"
-#include "tests/support/FileBytes.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "tests/support/FileBytes.h"
+#include "tests/support/LoopbackNetwork.h"
 
 namespace quillet::testing {
 namespace {
@@ -45,7 +46,7 @@ DovecotServer::DovecotServer(const std::string& certFile, const std::string& key
   makeOwnedDirectory(maildir_);
   for (const char* sub : {"/cur", "/new", "/tmp"}) makeOwnedDirectory(maildir_ + sub);
   writeBytes(d + "/passwd",
-            std::string(kUser) + ":{PLAIN}" + kPassword + ":65534:65534::" + d + "/home/joe::\n");
+             std::string(kUser) + ":{PLAIN}" + kPassword + ":65534:65534::" + d + "/home/joe::\n");
   std::string config =
       "instance_name = quillet-test-" + std::to_string(port_) + "\n" + "base_dir = " + d +
       "/run\n" + "state_dir = " + d + "/state\n" + "log_path = " + d +
@@ -113,6 +114,16 @@ std::string DovecotServer::addMessage(const std::string& text) {
 
 int DovecotServer::messageCount() const {
   return countEntries(maildir_ + "/cur") + countEntries(maildir_ + "/new");
+}
+
+POPSessionRequest DovecotServer::sessionRequest(ConnectionSecurity security) const {
+  POPSessionRequest request;
+  request.host = "127.0.0.1";
+  request.port = security == ConnectionSecurity::Tls ? tlsPort_ : port_;
+  request.user = kUser;
+  request.password = kPassword;
+  request.security = security;
+  return request;
 }
 
 std::string DovecotServer::log() const { return readBytes(dir_.file("dovecot.log")); }

@@ -10,14 +10,14 @@
 #include <memory>
 #include <string>
 
-#include "tests/support/ScriptedPeer.h"
-#include "tests/support/TestProcess.h"
 #include "net/ErrorText.h"
 #include "net/WSClient.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/Waiting.h"
-#include "tests/support/LoopbackNetwork.h"
 #include "tests/support/FileBytes.h"
+#include "tests/support/LoopbackNetwork.h"
+#include "tests/support/ScriptedPeer.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestProcess.h"
+#include "tests/support/Waiting.h"
 
 namespace quillet {
 namespace {
@@ -52,17 +52,17 @@ class NetProxy : public ::testing::Test {
   }
   bool startDante() {
     testing::writeBytes(dir_.file("danted.conf"),
-                       "logoutput: " + dir_.file("danted.log") +
-                           "\n"
-                           "internal: 127.0.0.1 port = 1080\n"
-                           "external: 127.0.0.1\n"
-                           "socksmethod: none\n"
-                           "clientmethod: none\n"
-                           "user.privileged: root\n"
-                           "user.unprivileged: nobody\n"
-                           "client pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n  log: connect\n}\n"
-                           "socks pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n  protocol: tcp\n"
-                           "  log: connect\n}\n");
+                        "logoutput: " + dir_.file("danted.log") +
+                            "\n"
+                            "internal: 127.0.0.1 port = 1080\n"
+                            "external: 127.0.0.1\n"
+                            "socksmethod: none\n"
+                            "clientmethod: none\n"
+                            "user.privileged: root\n"
+                            "user.unprivileged: nobody\n"
+                            "client pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n  log: connect\n}\n"
+                            "socks pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n  protocol: tcp\n"
+                            "  log: connect\n}\n");
     return startProxy({testing::findProgram("danted"), "-f", dir_.file("danted.conf"), "-p",
                        dir_.file("danted.pid")});
   }

@@ -14,9 +14,9 @@
 #include "net/ErrorText.h"
 #include "pop3/WSPOPClient.h"
 #include "server/queue/QueueStore.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/LoopbackNetwork.h"
 #include "tests/support/FileBytes.h"
+#include "tests/support/LoopbackNetwork.h"
+#include "tests/support/TempDir.h"
 
 namespace quillet {
 namespace {
@@ -36,12 +36,7 @@ class Pop3Secure : public ::testing::Test {
     if (!Certificates::get().made()) GTEST_SKIP() << "openssl could not make certificates";
   }
   POPSessionRequest request(const DovecotServer& server, ConnectionSecurity security) const {
-    POPSessionRequest r;
-    r.host = "127.0.0.1";
-    r.port = security == ConnectionSecurity::Tls ? server.tlsPort() : server.port();
-    r.user = DovecotServer::kUser;
-    r.password = DovecotServer::kPassword;
-    r.security = security;
+    POPSessionRequest r = server.sessionRequest(security);
     r.trustFile = Str(std::string_view(Certificates::get().file("ca.pem")));
     return r;
   }
@@ -141,11 +136,7 @@ TEST(Pop3Socks, FetchesThroughSocks5WithUserAndPassword) {
   socks.host = "127.0.0.1";
   socks.user = "mailer";
   socks.password = "wrong";
-  POPSessionRequest r;
-  r.host = "127.0.0.1";
-  r.port = server.port();
-  r.user = DovecotServer::kUser;
-  r.password = DovecotServer::kPassword;
+  POPSessionRequest r = server.sessionRequest();
   ArrayStr knownUids;
   {
     WSPOPClient client(store);

@@ -28,10 +28,10 @@
 #include "TestCertificates.h"
 #include "base/Password.h"
 #include "server/queue/QueueStore.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/LoopbackNetwork.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Waiting.h"
-#include "tests/support/LoopbackNetwork.h"
-#include "tests/support/FileBytes.h"
 
 namespace quillet {
 namespace {

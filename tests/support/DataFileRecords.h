@@ -49,8 +49,8 @@ struct MailboxRecord {
   char security = ' ';  // ' ' plain POP3, 'T' POP3S, 'S' STLS
   std::string from = "00:00";
   std::string until = "23:59";
-  int everyMinutes = 1440;          // once in the day's window: one pass per run
-  std::string days = "XXXXXXX";     // one mark per weekday; blank = never due
+  int everyMinutes = 1440;       // once in the day's window: one pass per run
+  std::string days = "XXXXXXX";  // one mark per weekday; blank = never due
 };
 
 // The 1024-byte DataPOP.DAT record of a mailbox.

@@ -38,8 +38,7 @@ int RunnelRun::occurrences(const std::string& text) const {
   return testing::occurrences(output(), text);
 }
 
-bool RunnelRun::waitFor(const std::string& text, int times,
-                        std::chrono::milliseconds limit) const {
+bool RunnelRun::waitFor(const std::string& text, int times, std::chrono::milliseconds limit) const {
   return waitUntil([&] { return occurrences(text) >= times; }, static_cast<int>(limit.count()));
 }
 
