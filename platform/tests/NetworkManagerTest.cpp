@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fstream>
-
 #include "platform/NetworkManager.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"

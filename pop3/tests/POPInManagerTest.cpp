@@ -25,6 +25,7 @@
 #include "tests/support/DataFileRecords.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Waiting.h"
 
 namespace quillet {
 namespace {
@@ -123,10 +124,7 @@ class InboundManager : public ::testing::Test {
     auto* manager = new POPInConMgrThread(context());
     manager->setAutoDelete(false);
     ASSERT_TRUE(manager->start());
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMs);
-    while (!done() && std::chrono::steady_clock::now() < until) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    (void)testing::waitUntil(done, maxMs);
     manager->requestStop();
     manager->join();
     delete manager;
@@ -134,9 +132,7 @@ class InboundManager : public ::testing::Test {
   }
 
   void waitForMailboxThreads() {
-    for (int i = 0; i < 500 && threads.count() > 0; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    (void)testing::waitUntil([this] { return threads.count() == 0; }, 10000);
     ASSERT_EQ(threads.count(), 0);
   }
 
@@ -200,10 +196,7 @@ TEST_F(InboundManager, BusyMailboxIsNotStartedAgain) {
     BaseObj::Guard guard(mailboxes);
     mailboxes.item(1).busy = 0;
   }
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(8);
-  while (inbound.count() == 0 && std::chrono::steady_clock::now() < until) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  (void)testing::waitUntil([&] { return inbound.count() != 0; }, 8000);
   manager->requestStop();
   manager->join();
   delete manager;

@@ -24,6 +24,7 @@
 #include "tests/support/RunnelRun.h"
 #include "tests/support/SettingsFile.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Waiting.h"
 
 namespace quillet {
 namespace {
@@ -31,6 +32,7 @@ namespace {
 using namespace std::chrono_literals;
 using quillet::testing::readBytes;
 using quillet::testing::TempDir;
+using quillet::testing::waitUntil;
 using quillet::testing::writeBytes;
 
 const std::string kSettings = testing::runnableSettings();
@@ -64,8 +66,7 @@ TEST_F(RunnelProcessTest, StartsAndStopsOnSigterm) {
   RunnelProcess runnel(home());
   ASSERT_TRUE(runnel.waitFor("running on "));
   // The threads run once the instance lock is taken.
-  for (int i = 0; i < 200 && !fileExists(home_.str("QUILLETSVC.LCK")); ++i)
-    std::this_thread::sleep_for(10ms);
+  (void)waitUntil([&] { return fileExists(home_.str("QUILLETSVC.LCK")); }, 2000);
   runnel.signal(SIGTERM);
   EXPECT_EQ(runnel.waitExit(), 0);
   const std::string out = runnel.output();
@@ -96,8 +97,7 @@ TEST_F(RunnelProcessTest, WithoutSettingsReportsTheConfigErrorEveryInterval) {
 TEST_F(RunnelProcessTest, ASecondInstanceReportsItAndWaits) {
   RunnelProcess first(home());
   ASSERT_TRUE(first.waitFor("running on "));
-  for (int i = 0; i < 200 && !fileExists(home_.str("QUILLETSVC.LCK")); ++i)
-    std::this_thread::sleep_for(10ms);
+  (void)waitUntil([&] { return fileExists(home_.str("QUILLETSVC.LCK")); }, 2000);
   RunnelProcess second(home());
   ASSERT_TRUE(second.waitFor("There is already an instance of Quillet running!", 2));
   EXPECT_GE(second.occurrences("Please shut down either this or the other instance"), 2);
@@ -194,9 +194,7 @@ TEST_F(RunnelProcessTest, LockedDataFilesDelayTheStartUntilTheLockIsFree) {
   EXPECT_EQ(runnel.occurrences("Looks like Helmcrest is currently modifying the data files"), 1);
   EXPECT_FALSE(fileExists(home_.str("DataPOP.DAT")));  // nothing was opened under our lock
   dataLock.reset();
-  for (int i = 0; i < 300 && !fileExists(home_.str("DATACONF.DAT")); ++i) {
-    std::this_thread::sleep_for(10ms);
-  }
+  (void)waitUntil([&] { return fileExists(home_.str("DATACONF.DAT")); }, 3000);
   EXPECT_TRUE(fileExists(home_.str("DATACONF.DAT")));
   runnel.signal(SIGTERM);
   EXPECT_EQ(runnel.waitExit(), 0);

@@ -25,12 +25,11 @@
 
 #include "DovecotServer.h"
 #include "RunnelInstance.h"
+#include "SocksProxy.h"
 #include "TestCertificates.h"
 #include "base/Password.h"
 #include "server/queue/QueueStore.h"
 #include "tests/support/FileBytes.h"
-#include "tests/support/LoopbackNetwork.h"
-#include "tests/support/TempDir.h"
 #include "tests/support/Waiting.h"
 
 namespace quillet {
@@ -306,15 +305,10 @@ INSTANTIATE_TEST_SUITE_P(Security, RunnelInboundTls, ::testing::Values('T', 'S')
                          });
 
 TEST_F(RunnelInbound, FetchesThroughASocks5ProxyWithUserAndPassword) {
-  const std::string reason = testing::enterPrivateNetwork();
+  const std::string reason = testing::SocksProxy::unavailable("microsocks");
   if (!reason.empty()) GTEST_SKIP() << reason;
-  const std::string microsocks = testing::findProgram("microsocks");
-  if (microsocks.empty()) GTEST_SKIP() << "microsocks is not installed";
-  testing::TempDir dir("quillet-it", testing::kServerDirMode);
-  testing::TestProcess proxy(
-      {microsocks, "-i", "127.0.0.1", "-p", "1080", "-u", "mailer", "-P", "s3cret"},
-      dir.file("proxy.log"));
-  ASSERT_TRUE(proxy.started() && testing::waitForPort("127.0.0.1", 1080, 10000));
+  testing::SocksProxy proxy;
+  ASSERT_TRUE(proxy.startMicrosocks());
   DovecotServer server;
   std::multiset<std::string> wire;
   for (int n = 1; n <= 2; ++n) wire.insert(server.addMessage(sampleMessage(n)));

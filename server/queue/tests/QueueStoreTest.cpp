@@ -4,10 +4,8 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>

@@ -3,8 +3,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "server/runtime/StatisticsCsvFile.h"
