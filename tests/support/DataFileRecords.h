@@ -41,7 +41,8 @@ inline std::string blankConfRecord() {
 // One mailbox as the DataPOP.DAT record holds it.
 struct MailboxRecord {
   std::string user;
-  std::string password = "secret";  // plain; stored scrambled with the mailbox password key
+  std::string password = "secret";  // plain; stored scrambled with the mailbox password key,
+                                    // empty: the field stays blank
   std::string host = "127.0.0.1";
   std::string routeTo;  // empty: the recipients are detected from the messages
   std::string comment;
@@ -51,6 +52,8 @@ struct MailboxRecord {
   std::string until = "23:59";
   int everyMinutes = 1440;       // once in the day's window: one pass per run
   std::string days = "XXXXXXX";  // one mark per weekday; blank = never due
+  char deleted = ' ';            // '*': the record is deleted
+  char disabled = ' ';           // '*': the mailbox is not fetched
 };
 
 // The 1024-byte DataPOP.DAT record of a mailbox.
