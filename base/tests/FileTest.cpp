@@ -10,13 +10,14 @@
 #include <csignal>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 
 #include "base/File.h"
 #include "base/FileNames.h"
 #include "base/ProcessContext.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TempDir.h"
 
 namespace quillet {
 namespace {
@@ -28,29 +29,20 @@ using std::chrono::steady_clock;
 
 class FileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "quillet-file-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
   void TearDown() override {
     ProcessContext::instance().setCheckBeforeFileOpen(false);
     ProcessContext::instance().setFileOpenAttempts(2);
-    fs::remove_all(dir_);
   }
 
   Str path(const char* name) const { return Str((dir_ / name).string()); }
 
   void writeRaw(const char* name, const std::string& bytes) const {
-    std::ofstream out(dir_ / name, std::ios::binary);
-    out << bytes;
+    ASSERT_TRUE(testing::writeBytes(temp_.file(name), bytes));
   }
-  std::string readRaw(const char* name) const {
-    std::ifstream in(dir_ / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  std::string readRaw(const char* name) const { return testing::readBytes(temp_.file(name)); }
 
-  fs::path dir_;
+  testing::TempDir temp_{"quillet-file"};
+  fs::path dir_{temp_.path()};
 };
 
 std::vector<std::string> readAllLines(File& file) {

@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <string>
 
@@ -15,6 +14,7 @@
 #include "base/IniItem.h"
 #include "base/IniStore.h"
 #include "base/ProcessContext.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace quillet {

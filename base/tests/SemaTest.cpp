@@ -13,26 +13,20 @@
 
 #include "base/ProcessContext.h"
 #include "base/Sema.h"
+#include "tests/support/TempDir.h"
 
 namespace quillet {
 namespace {
 
 class SemaTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/quillet-sema-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    ProcessContext::instance().setProgramDirectory(dir_);
-  }
-  void TearDown() override {
-    ProcessContext::instance().setProgramDirectory("");
-    std::filesystem::remove_all(dir_);
-  }
-  std::string path(const char* name) const { return dir_ + "/" + name; }
+  void SetUp() override { ProcessContext::instance().setProgramDirectory(dir_); }
+  void TearDown() override { ProcessContext::instance().setProgramDirectory(""); }
+  std::string path(const char* name) const { return temp_.file(name); }
   bool exists(const char* name) const { return std::filesystem::exists(path(name)); }
 
-  std::string dir_;
+  testing::TempDir temp_{"quillet-sema"};
+  std::string dir_ = temp_.path();
 };
 
 TEST_F(SemaTest, AcquireCreatesAPrivateFileAndReleaseDeletesIt) {

@@ -8,7 +8,9 @@
 #include "config/DataConf.h"
 #include "config/DataPOP.h"
 #include "config/DataUser.h"
-#include "config/tests/TestFiles.h"
+#include "tests/support/DataFileRecords.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TempDir.h"
 
 namespace quillet {
 namespace {

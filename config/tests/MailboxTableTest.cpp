@@ -5,12 +5,13 @@
 #include "config/AddressList.h"
 #include "config/DataFiles.h"
 #include "config/MailboxTable.h"
-#include "config/tests/TestFiles.h"
+#include "tests/support/DataFileRecords.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TempDir.h"
 
 namespace quillet {
 namespace {
 
-using testing::blankPopRecord;
 using testing::blankUserRecord;
 using testing::place;
 using testing::TempDir;
@@ -18,16 +19,17 @@ using testing::writeBytes;
 
 std::string popRecord(const std::string& user, const std::string& host, char deleted = ' ',
                       char disabled = ' ') {
-  std::string record = blankPopRecord();
-  record[1] = deleted;
-  record[508] = disabled;
-  place(record, 3, user);
-  place(record, 157, host);
-  place(record, 415, "08:00");
-  place(record, 421, "18:00");
-  place(record, 427, "30");
-  place(record, 438, "X X X X");
-  return record;
+  testing::MailboxRecord mailbox;
+  mailbox.user = user;
+  mailbox.password.clear();
+  mailbox.host = host;
+  mailbox.from = "08:00";
+  mailbox.until = "18:00";
+  mailbox.everyMinutes = 30;
+  mailbox.days = "X X X X";
+  mailbox.deleted = deleted;
+  mailbox.disabled = disabled;
+  return testing::dataPopRecord(mailbox);
 }
 
 TEST(MailboxTableTest, SkipsDeletedAndDisabledRecordsAndFindsFirstServer) {

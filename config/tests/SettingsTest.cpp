@@ -10,7 +10,9 @@
 #include "base/ProcessContext.h"
 #include "config/NetworkSettings.h"
 #include "config/ServerSettings.h"
-#include "config/tests/TestFiles.h"
+#include "tests/support/DataFileRecords.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TempDir.h"
 
 namespace quillet {
 namespace {

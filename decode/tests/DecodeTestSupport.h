@@ -6,12 +6,11 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <initializer_list>
-#include <iterator>
 #include <string>
 
 #include "decode/SMTPDecode.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace quillet::testing {

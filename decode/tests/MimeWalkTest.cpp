@@ -295,10 +295,7 @@ TEST(Errors, MissingMessageFileAndMissingTempDirectory) {
 TEST(Errors, ParseFileReadsTheStoredWireForm) {
   TempDir dir;
   std::string path = dir.path() + "/MSG00001.TXT";
-  {
-    std::ofstream out(path, std::ios::binary);
-    out << message({"Subject: stored", "", "..leading dot", "text"});
-  }
+  ASSERT_TRUE(writeBytes(path, message({"Subject: stored", "", "..leading dot", "text"})));
   ParseResult result;
   ASSERT_EQ(SMTPDecode(bodyOptions(dir)).parseFile(Str(std::string_view(path)), result), 0);
   EXPECT_EQ(result.subject.toStd(), "stored");

@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "ScriptedPeer.h"
 #include "base/ErrorCodes.h"
 #include "net/WSClient.h"
+#include "tests/support/ScriptedPeer.h"
 
 namespace quillet {
 namespace {
@@ -97,7 +97,7 @@ TEST(Socks4Dialogue, UnresolvableTargetFailsBeforeAnythingIsSent) {
   EXPECT_EQ(received, "");
 
   // SOCKS4 carries IPv4 addresses only.
-  ScriptedPeer second([](int fd) { ScriptedPeer::readToEnd(fd); });
+  ScriptedPeer second(ScriptedPeer::listensSilently());
   WSClient six;
   EXPECT_EQ(connectVia(six, second, wsopt::kSocks4, "::1"), err::kResolveFailed);
 }
@@ -207,7 +207,7 @@ TEST(Socks5Dialogue, GarbageAndSilenceEndWithAnErrorAndAClosedSocket) {
             err::kSocks5NoAcceptableMethod);
   EXPECT_FALSE(client.isOpen());
 
-  ScriptedPeer silent([](int fd) { ScriptedPeer::readToEnd(fd); });
+  ScriptedPeer silent(ScriptedPeer::listensSilently());
   WSClient second;
   EXPECT_EQ(connectVia(second, silent, wsopt::kSocks5, "10.0.0.1"), err::kReadTimeout);
   EXPECT_FALSE(second.isOpen());

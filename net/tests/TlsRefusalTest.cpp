@@ -6,25 +6,27 @@
 #include <string>
 #include <thread>
 
-#include "ScriptedPeer.h"
 #include "base/ErrorCodes.h"
 #include "base/ProcessContext.h"
 #include "net/WSClient.h"
+#include "tests/support/ScriptedPeer.h"
 
 namespace quillet {
 namespace {
 
 using testing::ScriptedPeer;
 
-TEST(TlsRefusal, PlainTextPeerFailsTheHandshake) {
-  ScriptedPeer peer([](int fd) {
-    ScriptedPeer::send(fd, "+OK POP3 server ready, no TLS here\r\n");
-    ScriptedPeer::readToEnd(fd);
-  });
-  WSClient client;
+// The client starts TLS at once on connect, with the system trust store.
+void useImplicitTls(WSClient& client) {
   TlsSettings tls;
   tls.implicit = true;
   client.setTls(tls);
+}
+
+TEST(TlsRefusal, PlainTextPeerFailsTheHandshake) {
+  ScriptedPeer peer(ScriptedPeer::saysThenListens("+OK POP3 server ready, no TLS here\r\n"));
+  WSClient client;
+  useImplicitTls(client);
   client.setSliceTiming(SliceTiming{50, 10});
   ASSERT_EQ(client.open(), 0);
   EXPECT_EQ(client.connect("localhost", peer.port(), 5000, 0), err::kTlsHandshakeFailed);
@@ -32,11 +34,9 @@ TEST(TlsRefusal, PlainTextPeerFailsTheHandshake) {
 }
 
 TEST(TlsRefusal, SilentPeerTimesOutInTheHandshake) {
-  ScriptedPeer peer([](int fd) { ScriptedPeer::readToEnd(fd); });
+  ScriptedPeer peer(ScriptedPeer::listensSilently());
   WSClient client;
-  TlsSettings tls;
-  tls.implicit = true;
-  client.setTls(tls);
+  useImplicitTls(client);
   client.setSliceTiming(SliceTiming{50, 10});
   ASSERT_EQ(client.open(), 0);
   EXPECT_EQ(client.connect("localhost", peer.port(), 5000, 0), err::kReadTimeout);
@@ -44,11 +44,9 @@ TEST(TlsRefusal, SilentPeerTimesOutInTheHandshake) {
 }
 
 TEST(TlsRefusal, StopRequestEndsAHandshakeWaitWith1) {
-  ScriptedPeer peer([](int fd) { ScriptedPeer::readToEnd(fd); });
+  ScriptedPeer peer(ScriptedPeer::listensSilently());
   WSClient client;
-  TlsSettings tls;
-  tls.implicit = true;
-  client.setTls(tls);  // real 10-second slices
+  useImplicitTls(client);  // real 10-second slices
   ASSERT_EQ(client.open(), 0);
   std::thread stopper([] {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));

@@ -3,48 +3,33 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
-#include "ScriptedPeer.h"
 #include "base/ErrorCodes.h"
 #include "base/File.h"
 #include "base/ProcessContext.h"
 #include "net/WSClient.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/ScriptedPeer.h"
+#include "tests/support/TempDir.h"
 
 namespace quillet {
 namespace {
 
+using testing::readBytes;
 using testing::ScriptedPeer;
+using testing::writeBytes;
 
 class WSClientFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/net-files-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
-
-  std::string path(const char* name) const { return dir_ + "/" + name; }
-  static std::string contents(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  static void write(const std::string& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary) << bytes;
-  }
+  std::string path(const char* name) const { return dir_.file(name); }
   static void connect(WSClient& client, const ScriptedPeer& peer) {
     client.setSliceTiming(SliceTiming{50, 10});
     ASSERT_EQ(client.open(), 0);
     ASSERT_EQ(client.connect("127.0.0.1", peer.port(), 5000, 0), 0);
   }
 
-  std::string dir_;
+  testing::TempDir dir_{"net-files"};
 };
 
 TEST_F(WSClientFiles, DotTerminatedBlockEndsAtATerminatorSplitAcrossReads) {
@@ -64,7 +49,7 @@ TEST_F(WSClientFiles, DotTerminatedBlockEndsAtATerminatorSplitAcrossReads) {
   ASSERT_TRUE(file.open(File::kCreate));
   ASSERT_EQ(client.recvDotTerminatedToFile(file, 5000), 0);
   ASSERT_TRUE(file.close());
-  EXPECT_EQ(contents(path("msg.txt")), "Subject: x\r\n\r\n..dot\r\n.\r\n");
+  EXPECT_EQ(readBytes(path("msg.txt")), "Subject: x\r\n\r\n..dot\r\n.\r\n");
   Str next;
   ASSERT_EQ(client.readLine(next, 5000, 0), 0);  // nothing after the terminator was lost
   EXPECT_STREQ(next.c_str(), "+OK next");
@@ -79,10 +64,7 @@ TEST_F(WSClientFiles, DotTerminatedBlockFromAPeerThatStopsGives11Or9) {
   ASSERT_TRUE(file.open(File::kCreate));
   EXPECT_EQ(client.recvDotTerminatedToFile(file, 5000), err::kPeerClosed);
 
-  ScriptedPeer silent([](int fd) {
-    ScriptedPeer::send(fd, "line\r\n");
-    ScriptedPeer::readToEnd(fd);
-  });
+  ScriptedPeer silent(ScriptedPeer::saysThenListens("line\r\n"));
   WSClient second;
   connect(second, silent);
   EXPECT_EQ(second.recvDotTerminatedToFile(file, 5000), err::kReadTimeout);
@@ -101,22 +83,19 @@ TEST_F(WSClientFiles, DotTerminatedBlockPastItsCapEndsWith191) {
   ASSERT_TRUE(file.open(File::kCreate));
   EXPECT_EQ(client.recvDotTerminatedToFile(file, 5000, 64 * 1024), err::kBlockTooLarge);
   ASSERT_TRUE(file.close());
-  EXPECT_LE(contents(path("endless.txt")).size(), 64u * 1024);
+  EXPECT_LE(readBytes(path("endless.txt")).size(), 64u * 1024);
   client.close(0);
 
   // A block that ends exactly at the cap is complete.
   const std::string block = line + "\r\n.\r\n";
-  ScriptedPeer exact([&block](int fd) {
-    ScriptedPeer::send(fd, block);
-    ScriptedPeer::readToEnd(fd);
-  });
+  ScriptedPeer exact(ScriptedPeer::saysThenListens(block));
   WSClient second;
   connect(second, exact);
   File whole(Str(path("exact.txt").c_str()));
   ASSERT_TRUE(whole.open(File::kCreate));
   EXPECT_EQ(second.recvDotTerminatedToFile(whole, 5000, static_cast<int64_t>(block.size())), 0);
   ASSERT_TRUE(whole.close());
-  EXPECT_EQ(contents(path("exact.txt")), block);
+  EXPECT_EQ(readBytes(path("exact.txt")), block);
   second.close(0);
 }
 
@@ -133,7 +112,7 @@ TEST_F(WSClientFiles, CountedReceiveFillsTheFileInChunks) {
   ASSERT_TRUE(file.open(File::kCreate));
   ASSERT_EQ(client.recvToFile(file, 20000, 4096, 5000), 0);
   ASSERT_TRUE(file.close());
-  EXPECT_EQ(contents(path("counted.bin")), body);
+  EXPECT_EQ(readBytes(path("counted.bin")), body);
   Str tail;
   ASSERT_EQ(client.readLine(tail, 5000, 0), 0);
   EXPECT_STREQ(tail.c_str(), "TAIL");
@@ -141,7 +120,7 @@ TEST_F(WSClientFiles, CountedReceiveFillsTheFileInChunks) {
 
 TEST_F(WSClientFiles, SendsAFileRawOrLineByLineWithTheBodyLimit) {
   const std::string message = "From: a\r\nTo: b\r\n\r\nbody 1\r\nbody 2\r\nbody 3\r\n";
-  write(path("out.txt"), message);
+  writeBytes(path("out.txt"), message);
   std::string raw, limited, shortFile;
   ScriptedPeer rawPeer([&raw](int fd) { raw = ScriptedPeer::readToEnd(fd); });
   ScriptedPeer limitPeer([&limited](int fd) { limited = ScriptedPeer::readToEnd(fd); });

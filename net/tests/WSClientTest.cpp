@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "ScriptedPeer.h"
 #include "base/ErrorCodes.h"
 #include "base/ProcessContext.h"
 #include "net/WSClient.h"
+#include "tests/support/ScriptedPeer.h"
 
 namespace quillet {
 namespace {
@@ -42,10 +42,8 @@ TEST(WSClientLines, ReadsALineThatArrivesOneByteAtATime) {
 }
 
 TEST(WSClientLines, DropsZeroBytesAndKeepsWhatFollowsTheLine) {
-  ScriptedPeer peer([](int fd) {
-    ScriptedPeer::send(fd, std::string("+O\0K ready\r\nsecond\r\nDATA", 24));
-    ScriptedPeer::readToEnd(fd);
-  });
+  ScriptedPeer peer(
+      ScriptedPeer::saysThenListens(std::string("+O\0K ready\r\nsecond\r\nDATA", 24)));
   WSClient client;
   connectClient(client, peer);
   Str line;
@@ -75,9 +73,7 @@ TEST(WSClientLines, PeerThatClosesMidLineGives11WithTheLineCleared) {
 
 TEST(WSClientLines, SilentPeerTimesOutAfterTheSlicesOfTheTimeOut) {
   std::atomic<bool> done{false};
-  ScriptedPeer peer([&done](int) {
-    while (!done) ScriptedPeer::sleepMs(5);
-  });
+  ScriptedPeer peer(ScriptedPeer::holdsUntil(done));
   WSClient client;
   connectClient(client, peer);
   Str line;
@@ -100,9 +96,7 @@ TEST(WSClientLines, SilentPeerTimesOutAfterTheSlicesOfTheTimeOut) {
 
 TEST(WSClientLines, PeerThatStopsReadingGivesAWriteTimeOut) {
   std::atomic<bool> done{false};
-  ScriptedPeer peer([&done](int) {
-    while (!done) ScriptedPeer::sleepMs(5);
-  });
+  ScriptedPeer peer(ScriptedPeer::holdsUntil(done));
   WSClient client;
   connectClient(client, peer);
   const std::string bulk(32 << 20, 'z');  // more than the socket buffers of both ends hold

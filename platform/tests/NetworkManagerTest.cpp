@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fstream>
-
 #include "platform/NetworkManager.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace quillet {
@@ -40,8 +39,7 @@ class ScriptedNmcli {
   std::string program() const { return dir_.file("nmcli"); }
   std::string log() const { return readOrEmpty("log"); }
   std::string readOrEmpty(const std::string& name) const {
-    std::ifstream in(dir_.file(name));
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return testing::readBytes(dir_.file(name));
   }
   void exitWith(int status) { testing::writeBytes(dir_.file("status"), std::to_string(status)); }
 

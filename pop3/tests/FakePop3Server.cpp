@@ -23,6 +23,16 @@ bool FakePop3Server::received(const std::string& command) {
   return std::find(all.begin(), all.end(), command) != all.end();
 }
 
+FakeMailbox::Hook FakePop3Server::answer(std::string command, std::string reply, bool endAfter) {
+  return [command = std::move(command), reply = std::move(reply), endAfter](
+             const std::string& received, int fd) {
+    if (received != command) return false;
+    ScriptedPeer::send(fd, reply);
+    if (endAfter) endSession(fd);
+    return true;
+  };
+}
+
 void FakePop3Server::endSession(int fd) { ::shutdown(fd, SHUT_RDWR); }
 
 void FakePop3Server::serve(int fd) {

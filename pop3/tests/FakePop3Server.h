@@ -9,11 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "ScriptedPeer.h"
+#include "tests/support/ScriptedPeer.h"
 
 namespace quillet::testing {
 
 struct FakeMailbox {
+  // Runs before the standard handling; true when it answered the command itself (it
+  // may also have ended the session with FakePop3Server::endSession).
+  using Hook = std::function<bool(const std::string& command, int fd)>;
+
   std::string greeting = "+OK POP3 ready <1896.697170952@fake.example>";
   std::string user = "joe";
   std::string password = "secret";
@@ -21,9 +25,7 @@ struct FakeMailbox {
   std::vector<std::string> uids;          // UIDL ids; empty = UIDL rejected
   std::vector<std::string> capabilities;  // empty = CAPA rejected
   std::string statReply;                  // replaces the computed STAT reply when set
-  // Runs before the standard handling; true when it answered the command itself (it
-  // may also have ended the session with endSession).
-  std::function<bool(const std::string& command, int fd)> hook;
+  Hook hook;
 };
 
 class FakePop3Server {
@@ -37,6 +39,9 @@ class FakePop3Server {
   bool received(const std::string& command);
   // Called by a hook to end the session at once: the connection is shut down.
   static void endSession(int fd);
+  // A hook that answers the exact command line with reply (sent as given) instead of the
+  // standard handling, and then ends the session when endAfter is set.
+  static FakeMailbox::Hook answer(std::string command, std::string reply, bool endAfter = false);
 
  private:
   void serve(int fd);

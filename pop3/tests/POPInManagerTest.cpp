@@ -16,14 +16,16 @@
 
 #include "FakePop3Server.h"
 #include "base/DateTime.h"
-#include "base/Password.h"
 #include "base/ProcessContext.h"
 #include "config/DataPOP.h"
-#include "config/tests/TestFiles.h"
 #include "net/DialUp.h"
 #include "net/NetworkUpDown.h"
 #include "pop3/POPInConMgrThread.h"
 #include "pop3/POPInThread.h"
+#include "tests/support/DataFileRecords.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Waiting.h"
 
 namespace quillet {
 namespace {
@@ -37,18 +39,14 @@ const std::string kMessage = "Subject: hello\r\n\r\nHi\r\n";
 // A mailbox record due all day, every pass (every 0 minutes), or never (blank weekdays).
 std::string mailboxRecord(const std::string& user, int port, bool scheduled,
                           const std::string& comment = "", const std::string& routeTo = "") {
-  std::string record = testing::blankPopRecord();
-  testing::place(record, 3, user);
-  testing::place(record, 54, scramble("secret", kPOP3MailboxPasswordKey).toStd());
-  testing::place(record, 157, "127.0.0.1");
-  testing::place(record, 415, "00:00");
-  testing::place(record, 421, "23:59");
-  testing::place(record, 427, "0");
-  if (scheduled) testing::place(record, 438, "XXXXXXX");
-  testing::place(record, 286, routeTo);
-  testing::place(record, 446, comment);
-  testing::place(record, 497, std::to_string(port));
-  return record;
+  testing::MailboxRecord mailbox;
+  mailbox.user = user;
+  mailbox.port = port;
+  mailbox.everyMinutes = 0;
+  if (!scheduled) mailbox.days.clear();
+  mailbox.comment = comment;
+  mailbox.routeTo = routeTo;
+  return testing::dataPopRecord(mailbox);
 }
 
 // A dial-up facility that is there but whose every dial fails, half-opening nothing.
@@ -128,10 +126,7 @@ class InboundManager : public ::testing::Test {
     auto* manager = new POPInConMgrThread(context());
     manager->setAutoDelete(false);
     ASSERT_TRUE(manager->start());
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMs);
-    while (!done() && std::chrono::steady_clock::now() < until) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    (void)testing::waitUntil(done, maxMs);
     manager->requestStop();
     manager->join();
     delete manager;
@@ -139,9 +134,7 @@ class InboundManager : public ::testing::Test {
   }
 
   void waitForMailboxThreads() {
-    for (int i = 0; i < 500 && threads.count() > 0; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    (void)testing::waitUntil([this] { return threads.count() == 0; }, 10000);
     ASSERT_EQ(threads.count(), 0);
   }
 
@@ -205,10 +198,7 @@ TEST_F(InboundManager, BusyMailboxIsNotStartedAgain) {
     BaseObj::Guard guard(mailboxes);
     mailboxes.item(1).busy = 0;
   }
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(8);
-  while (inbound.count() == 0 && std::chrono::steady_clock::now() < until) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  (void)testing::waitUntil([&] { return inbound.count() != 0; }, 8000);
   manager->requestStop();
   manager->join();
   delete manager;

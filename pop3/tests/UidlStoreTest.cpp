@@ -10,6 +10,7 @@
 #include "pop3/DuplicateMessageIds.h"
 #include "pop3/UidlStore.h"
 #include "server/queue/SMTPInfo.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace quillet {

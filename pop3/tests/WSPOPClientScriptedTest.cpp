@@ -16,6 +16,7 @@
 #include "pop3/ApopDigest.h"
 #include "pop3/WSPOPClient.h"
 #include "server/queue/QueueStore.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace quillet {
@@ -322,11 +323,7 @@ TEST_F(ScriptedSession, NoopRecoveryTreatsRejectedRetrievalAsHandled) {
   FakeMailbox mailbox;
   mailbox.messages = {kFirst, kSecond};
   mailbox.capabilities = {"IMPLEMENTATION Ipswitch_IMail_5.0"};
-  mailbox.hook = [](const std::string& command, int fd) {
-    if (command != "RETR 1") return false;
-    testing::ScriptedPeer::send(fd, "-ERR message locked\r\n");
-    return true;
-  };
+  mailbox.hook = FakePop3Server::answer("RETR 1", "-ERR message locked\r\n");
   FakePop3Server server(mailbox);
   POPSessionRequest request = requestFor(server);
   request.capa = true;
@@ -340,11 +337,7 @@ TEST_F(ScriptedSession, NoopRecoveryTreatsRejectedRetrievalAsHandled) {
 TEST_F(ScriptedSession, RejectedRetrievalWithoutTheWorkaroundFails) {
   FakeMailbox mailbox;
   mailbox.messages = {kFirst};
-  mailbox.hook = [](const std::string& command, int fd) {
-    if (command != "RETR 1") return false;
-    testing::ScriptedPeer::send(fd, "-ERR message locked\r\n");
-    return true;
-  };
+  mailbox.hook = FakePop3Server::answer("RETR 1", "-ERR message locked\r\n");
   FakePop3Server server(mailbox);
   EXPECT_EQ(fetch(requestFor(server)), err::kNegativeReply);
   EXPECT_FALSE(server.received("NOOP"));
@@ -354,12 +347,7 @@ TEST_F(ScriptedSession, RejectedRetrievalWithoutTheWorkaroundFails) {
 FakeMailbox droppingMailbox() {
   FakeMailbox mailbox;
   mailbox.messages = {kFirst, kSecond};
-  mailbox.hook = [](const std::string& command, int fd) {
-    if (command != "RETR 2") return false;
-    testing::ScriptedPeer::send(fd, "+OK\r\nSubject: two\r\n\r\nhalf a bo");
-    FakePop3Server::endSession(fd);
-    return true;
-  };
+  mailbox.hook = FakePop3Server::answer("RETR 2", "+OK\r\nSubject: two\r\n\r\nhalf a bo", true);
   return mailbox;
 }
 
@@ -387,12 +375,8 @@ TEST_F(ScriptedSession, DroppedBodyKeepsCompleteFilesWhenAsked) {
 TEST_F(ScriptedSession, EndlessReplyLineEndsTheSession) {
   FakeMailbox mailbox;
   mailbox.messages = {kFirst};
-  mailbox.hook = [](const std::string& command, int fd) {
-    if (command != "STAT") return false;
-    testing::ScriptedPeer::send(fd, "+OK " + std::string(WSClient::kMaxLineLength + 10, '9'));
-    FakePop3Server::endSession(fd);
-    return true;
-  };
+  mailbox.hook = FakePop3Server::answer(
+      "STAT", "+OK " + std::string(WSClient::kMaxLineLength + 10, '9'), true);
   FakePop3Server server(mailbox);
   EXPECT_EQ(fetch(requestFor(server)), err::kLineTooLong);
   EXPECT_FALSE(server.received("RETR 1"));
@@ -413,11 +397,7 @@ TEST_F(ScriptedSession, OddStatRepliesFetchNothing) {
 TEST_F(ScriptedSession, OddListReplyCountsAsSizeZero) {
   FakeMailbox mailbox;
   mailbox.messages = {kFirst};
-  mailbox.hook = [](const std::string& command, int fd) {
-    if (command != "LIST 1") return false;
-    testing::ScriptedPeer::send(fd, "+OK 1 99999 octets\r\n");
-    return true;
-  };
+  mailbox.hook = FakePop3Server::answer("LIST 1", "+OK 1 99999 octets\r\n");
   FakePop3Server server(mailbox);
   POPSessionRequest request = requestFor(server);
   request.maxMessageSize = 10;
@@ -428,12 +408,7 @@ TEST_F(ScriptedSession, OddListReplyCountsAsSizeZero) {
 TEST_F(ScriptedSession, MessageWithoutTerminatorFailsWhenTheServerCloses) {
   FakeMailbox mailbox;
   mailbox.messages = {kFirst};
-  mailbox.hook = [](const std::string& command, int fd) {
-    if (command != "RETR 1") return false;
-    testing::ScriptedPeer::send(fd, "+OK\r\nSubject: x\r\n\r\n.\n..\r\n");
-    FakePop3Server::endSession(fd);
-    return true;
-  };
+  mailbox.hook = FakePop3Server::answer("RETR 1", "+OK\r\nSubject: x\r\n\r\n.\n..\r\n", true);
   FakePop3Server server(mailbox);
   EXPECT_EQ(fetch(requestFor(server)), err::kPeerClosed);
   EXPECT_TRUE(inboundFiles("TXT").empty());

@@ -11,6 +11,7 @@
 #include "base/ProcessContext.h"
 #include "platform/Signals.h"
 #include "server/Kernel.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace quillet {

@@ -1,22 +1,18 @@
 // Tests of the runnel program as a new user runs it: in a private program directory
-// (QUILLET_HOME), with standard output a pipe (plain lines), stopped by signals. They
+// (QUILLET_HOME), with standard output not a terminal (plain lines), stopped by signals. They
 // check the banner and start lines, the stop, the exit code, what is left on disk, a
 // second instance, a restart on a saved settings file and the service mode's signals.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,8 +20,11 @@
 #include "base/FileNames.h"
 #include "base/ProcessContext.h"
 #include "base/Sema.h"
-#include "tests/support/ConsoleRunEnvironment.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/RunnelRun.h"
+#include "tests/support/SettingsFile.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Waiting.h"
 
 namespace quillet {
 namespace {
@@ -33,98 +32,27 @@ namespace {
 using namespace std::chrono_literals;
 using quillet::testing::readBytes;
 using quillet::testing::TempDir;
+using quillet::testing::waitUntil;
 using quillet::testing::writeBytes;
 
-constexpr const char* kSettings =
-    "SmartHost=mail.office.example\r\nPostmaster=postmaster@office.example\r\n"
-    "Interval=1\r\nThreadStartupDelay=0\r\n";
+const std::string kSettings = testing::runnableSettings();
 
-// One runnel process with its standard output collected by a reader thread.
-class RunnelProcess {
+// The private directory of one run's output file; a base class of RunnelProcess, so that it
+// exists before the run starts and goes after the run ends.
+struct RunnelOutputDir {
+  TempDir outputDir{"runnel-output"};
+};
+
+// One runnel process with its standard output collected in a file of its own, outside the
+// program directory.
+class RunnelProcess : private RunnelOutputDir, public testing::RunnelRun {
  public:
   RunnelProcess(const std::string& home, std::vector<std::string> arguments = {},
-                std::vector<std::string> extraEnvironment = {}) {
-    std::vector<std::string> environment = testing::consoleRunEnvironment(home);
-    for (std::string& extra : extraEnvironment) environment.push_back(std::move(extra));
-    arguments.insert(arguments.begin(), RUNNEL_PROGRAM);
-
-    int fds[2];
-    EXPECT_EQ(::pipe(fds), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    std::vector<char*> argv, envp;
-    for (std::string& a : arguments) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (std::string& e : environment) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    EXPECT_EQ(::posix_spawn(&pid_, RUNNEL_PROGRAM, &actions, nullptr, argv.data(), envp.data()), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    reader_ = std::thread([this, fd = fds[0]] {
-      char buffer[4096];
-      for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n <= 0) break;
-        std::lock_guard lock(mutex_);
-        output_.append(buffer, static_cast<size_t>(n));
-      }
-      ::close(fd);
-    });
+                const std::vector<std::string>& extraEnvironment = {})
+      : RunnelRun(RUNNEL_PROGRAM, home, outputDir.file("runnel.out"), std::move(arguments),
+                  extraEnvironment) {
+    EXPECT_TRUE(started()) << RUNNEL_PROGRAM;
   }
-  ~RunnelProcess() {
-    if (!exited_) {
-      ::kill(pid_, SIGKILL);
-      (void)waitExit(10s);
-    }
-    if (reader_.joinable()) reader_.join();
-  }
-
-  std::string output() const {
-    std::lock_guard lock(mutex_);
-    return output_;
-  }
-  int occurrences(const std::string& text) const {
-    const std::string all = output();
-    int n = 0;
-    for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++n;
-    return n;
-  }
-  // True once text appeared times times (within limit).
-  bool waitFor(const std::string& text, int times = 1,
-               std::chrono::milliseconds limit = 20s) const {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-      if (occurrences(text) >= times) return true;
-      std::this_thread::sleep_for(20ms);
-    }
-    return false;
-  }
-  void signal(int number) const { ::kill(pid_, number); }
-  // The exit code, or -1 when it did not end in time, -2 when killed by a signal.
-  int waitExit(std::chrono::milliseconds limit = 30s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-      int status = 0;
-      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-        exited_ = true;
-        if (reader_.joinable()) reader_.join();
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-      }
-      std::this_thread::sleep_for(20ms);
-    }
-    return -1;
-  }
-  bool exited() const { return exited_; }
-
- private:
-  pid_t pid_ = 0;
-  bool exited_ = false;
-  std::thread reader_;
-  mutable std::mutex mutex_;
-  std::string output_;
 };
 
 class RunnelProcessTest : public ::testing::Test {
@@ -138,8 +66,7 @@ TEST_F(RunnelProcessTest, StartsAndStopsOnSigterm) {
   RunnelProcess runnel(home());
   ASSERT_TRUE(runnel.waitFor("running on "));
   // The threads run once the instance lock is taken.
-  for (int i = 0; i < 200 && !fileExists(home_.str("QUILLETSVC.LCK")); ++i)
-    std::this_thread::sleep_for(10ms);
+  (void)waitUntil([&] { return fileExists(home_.str("QUILLETSVC.LCK")); }, 2000);
   runnel.signal(SIGTERM);
   EXPECT_EQ(runnel.waitExit(), 0);
   const std::string out = runnel.output();
@@ -170,8 +97,7 @@ TEST_F(RunnelProcessTest, WithoutSettingsReportsTheConfigErrorEveryInterval) {
 TEST_F(RunnelProcessTest, ASecondInstanceReportsItAndWaits) {
   RunnelProcess first(home());
   ASSERT_TRUE(first.waitFor("running on "));
-  for (int i = 0; i < 200 && !fileExists(home_.str("QUILLETSVC.LCK")); ++i)
-    std::this_thread::sleep_for(10ms);
+  (void)waitUntil([&] { return fileExists(home_.str("QUILLETSVC.LCK")); }, 2000);
   RunnelProcess second(home());
   ASSERT_TRUE(second.waitFor("There is already an instance of Quillet running!", 2));
   EXPECT_GE(second.occurrences("Please shut down either this or the other instance"), 2);
@@ -185,7 +111,7 @@ TEST_F(RunnelProcessTest, ASecondInstanceReportsItAndWaits) {
 }
 
 TEST_F(RunnelProcessTest, RestartsOnASavedSettingsFileWithoutAnotherDelay) {
-  writeBytes(home_.file("QUILLET.INI"), std::string(kSettings) + "StartupDelay=1\r\n");
+  writeBytes(home_.file("QUILLET.INI"), testing::runnableSettings("StartupDelay=1"));
   RunnelProcess runnel(home());
   ASSERT_TRUE(runnel.waitFor("Quillet v3.19 started"));
   std::this_thread::sleep_for(300ms);
@@ -268,9 +194,7 @@ TEST_F(RunnelProcessTest, LockedDataFilesDelayTheStartUntilTheLockIsFree) {
   EXPECT_EQ(runnel.occurrences("Looks like Helmcrest is currently modifying the data files"), 1);
   EXPECT_FALSE(fileExists(home_.str("DataPOP.DAT")));  // nothing was opened under our lock
   dataLock.reset();
-  for (int i = 0; i < 300 && !fileExists(home_.str("DATACONF.DAT")); ++i) {
-    std::this_thread::sleep_for(10ms);
-  }
+  (void)waitUntil([&] { return fileExists(home_.str("DATACONF.DAT")); }, 3000);
   EXPECT_TRUE(fileExists(home_.str("DATACONF.DAT")));
   runnel.signal(SIGTERM);
   EXPECT_EQ(runnel.waitExit(), 0);

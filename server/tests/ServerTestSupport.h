@@ -19,6 +19,7 @@
 #include "base/ProcessContext.h"
 #include "server/AppData.h"
 #include "server/Kernel.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace quillet::testing {

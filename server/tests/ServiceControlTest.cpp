@@ -8,6 +8,7 @@
 
 #include "base/FileNames.h"
 #include "server/ServiceControl.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace quillet {

@@ -5,6 +5,7 @@
 
 #include "server/ServiceName.h"
 #include "server/ServiceUnit.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace quillet {

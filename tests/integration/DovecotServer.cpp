@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tests/support/FileBytes.h"
+#include "tests/support/LoopbackNetwork.h"
+
 namespace quillet::testing {
 namespace {
 
@@ -42,8 +45,8 @@ DovecotServer::DovecotServer(const std::string& certFile, const std::string& key
   maildir_ = d + "/home/joe/Maildir";
   makeOwnedDirectory(maildir_);
   for (const char* sub : {"/cur", "/new", "/tmp"}) makeOwnedDirectory(maildir_ + sub);
-  writeFile(d + "/passwd",
-            std::string(kUser) + ":{PLAIN}" + kPassword + ":65534:65534::" + d + "/home/joe::\n");
+  writeBytes(d + "/passwd",
+             std::string(kUser) + ":{PLAIN}" + kPassword + ":65534:65534::" + d + "/home/joe::\n");
   std::string config =
       "instance_name = quillet-test-" + std::to_string(port_) + "\n" + "base_dir = " + d +
       "/run\n" + "state_dir = " + d + "/state\n" + "log_path = " + d +
@@ -69,7 +72,7 @@ DovecotServer::DovecotServer(const std::string& certFile, const std::string& key
   config += "service pop3-login {\n  inet_listener pop3 {\n    port = " + std::to_string(port_) +
             "\n  }\n  inet_listener pop3s {\n    port = " + std::to_string(tls_ ? tlsPort_ : 0) +
             "\n    ssl = yes\n  }\n}\n";
-  writeFile(d + "/dovecot.conf", config);
+  writeBytes(d + "/dovecot.conf", config);
 }
 
 DovecotServer::~DovecotServer() = default;
@@ -82,7 +85,7 @@ std::string DovecotServer::start() {
       std::vector<std::string>{dovecot, "-F", "-c", dir_.file("dovecot.conf")},
       dir_.file("dovecot.out"));
   if (!process_->started() || !waitForPort("127.0.0.1", port_, 15000)) {
-    return "dovecot did not start: " + readFile(dir_.file("dovecot.out")) + log();
+    return "dovecot did not start: " + readBytes(dir_.file("dovecot.out")) + log();
   }
   if (tls_ && !waitForPort("127.0.0.1", tlsPort_, 15000)) return "no POP3S listener";
   return "";
@@ -96,7 +99,7 @@ std::string DovecotServer::addMessage(const std::string& text) {
   const std::string name = maildir_ + "/cur/" + std::to_string(1000000 + added_) + ".M" +
                            std::to_string(added_) + "P1.quillet,S=" + std::to_string(text.size()) +
                            ",W=" + std::to_string(text.size() + lines) + ":2,";
-  writeFile(name, text);
+  writeBytes(name, text);
   if (::chown(name.c_str(), kNobody, kNogroup) != 0) return "";
   std::string wire;
   bool lineStart = true;
@@ -113,6 +116,16 @@ int DovecotServer::messageCount() const {
   return countEntries(maildir_ + "/cur") + countEntries(maildir_ + "/new");
 }
 
-std::string DovecotServer::log() const { return readFile(dir_.file("dovecot.log")); }
+POPSessionRequest DovecotServer::sessionRequest(ConnectionSecurity security) const {
+  POPSessionRequest request;
+  request.host = "127.0.0.1";
+  request.port = security == ConnectionSecurity::Tls ? tlsPort_ : port_;
+  request.user = kUser;
+  request.password = kPassword;
+  request.security = security;
+  return request;
+}
+
+std::string DovecotServer::log() const { return readBytes(dir_.file("dovecot.log")); }
 
 }  // namespace quillet::testing

@@ -7,7 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "TestProcess.h"
+#include "pop3/WSPOPClient.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestProcess.h"
 
 namespace quillet::testing {
 
@@ -26,6 +28,10 @@ class DovecotServer {
   std::string start();
   int port() const { return port_; }
   int tlsPort() const { return tlsPort_; }
+  // A POP3 session for joe at 127.0.0.1: on the POP3S port with implicit TLS, else on the
+  // plain port.
+  [[nodiscard]] POPSessionRequest sessionRequest(
+      ConnectionSecurity security = ConnectionSecurity::Plain) const;
 
   // Puts a message (LF line ends) into the mailbox; returns its text as POP3 sends it:
   // CR LF line ends, dot-stuffed, ending with ".", CR, LF.

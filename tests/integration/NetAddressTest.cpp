@@ -9,9 +9,11 @@
 
 #include <string>
 
-#include "ScriptedPeer.h"
-#include "TestProcess.h"
 #include "net/WSClient.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/ScriptedPeer.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestProcess.h"
 
 namespace quillet {
 namespace {
@@ -26,14 +28,14 @@ class NetAddresses : public ::testing::Test {
     gethostname(host, sizeof host - 1);
     hostName_ = host;
     const std::string hosts = dir_.file("hosts");
-    testing::writeFile(hosts,
-                       "127.0.0.1 localhost\n"
-                       "::1 dual.quillet.test\n127.0.0.1 dual.quillet.test\n"
-                       "::1 " +
-                           hostName_ + ".quillet.test " + hostName_ +
-                           "\n"
-                           "127.0.0.1 " +
-                           hostName_ + ".quillet.test " + hostName_ + "\n");
+    testing::writeBytes(hosts,
+                        "127.0.0.1 localhost\n"
+                        "::1 dual.quillet.test\n127.0.0.1 dual.quillet.test\n"
+                        "::1 " +
+                            hostName_ + ".quillet.test " + hostName_ +
+                            "\n"
+                            "127.0.0.1 " +
+                            hostName_ + ".quillet.test " + hostName_ + "\n");
     static bool mounted = false;
     if (!mounted) {
       if (unshare(CLONE_NEWNS) != 0 ||

@@ -10,65 +10,32 @@
 #include <memory>
 #include <string>
 
-#include "ScriptedPeer.h"
-#include "TestProcess.h"
+#include "SocksProxy.h"
 #include "base/ErrorCodes.h"
 #include "net/WSClient.h"
+#include "tests/support/LoopbackNetwork.h"
+#include "tests/support/ScriptedPeer.h"
+#include "tests/support/Waiting.h"
 
 namespace quillet {
 namespace {
 
 using testing::ScriptedPeer;
-using testing::TempDir;
-using testing::TestProcess;
-
-using testing::enterPrivateNetwork;
+using testing::SocksProxy;
 
 const char* const kTargetGreeting = "+OK target ready";
 
 // A target server that greets and waits for the client to leave.
 std::unique_ptr<ScriptedPeer> greetingTarget(int family = AF_INET) {
   return std::make_unique<ScriptedPeer>(
-      [](int fd) {
-        ScriptedPeer::send(fd, std::string(kTargetGreeting) + "\r\n");
-        ScriptedPeer::readToEnd(fd);
-      },
-      family);
+      ScriptedPeer::saysThenListens(std::string(kTargetGreeting) + "\r\n"), family);
 }
 
 class NetProxy : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string reason = enterPrivateNetwork();
+    const std::string reason = SocksProxy::unavailable();
     if (!reason.empty()) GTEST_SKIP() << reason;
-  }
-
-  // Starts a proxy on 127.0.0.1:1080 and waits until it listens.
-  bool startProxy(const std::vector<std::string>& argv) {
-    if (argv.empty() || argv[0].empty()) return false;
-    proxy_ = std::make_unique<TestProcess>(argv, dir_.file("proxy.log"));
-    return proxy_->started() &&
-           testing::waitForPort("127.0.0.1", SocksSettings::kDefaultPort, 10000);
-  }
-  bool startDante() {
-    testing::writeFile(dir_.file("danted.conf"),
-                       "logoutput: " + dir_.file("danted.log") +
-                           "\n"
-                           "internal: 127.0.0.1 port = 1080\n"
-                           "external: 127.0.0.1\n"
-                           "socksmethod: none\n"
-                           "clientmethod: none\n"
-                           "user.privileged: root\n"
-                           "user.unprivileged: nobody\n"
-                           "client pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n  log: connect\n}\n"
-                           "socks pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n  protocol: tcp\n"
-                           "  log: connect\n}\n");
-    return startProxy({testing::findProgram("danted"), "-f", dir_.file("danted.conf"), "-p",
-                       dir_.file("danted.pid")});
-  }
-  bool startMicrosocks() {
-    return startProxy({testing::findProgram("microsocks"), "-i", "127.0.0.1", "-p", "1080", "-u",
-                       "mailer", "-P", "s3cret"});
   }
 
   // Connects through the proxy (type 1 or 2) and reads the target's greeting.
@@ -89,12 +56,11 @@ class NetProxy : public ::testing::Test {
     EXPECT_STREQ(line.c_str(), kTargetGreeting);
   }
 
-  TempDir dir_{"quillet-it", testing::kServerDirMode};
-  std::unique_ptr<TestProcess> proxy_;
+  SocksProxy proxy_;
 };
 
 TEST_F(NetProxy, DanteRelaysSocks4AndSocks5Sessions) {
-  if (!startDante()) GTEST_SKIP() << "danted (dante-server) could not be started";
+  if (!proxy_.startDante()) GTEST_SKIP() << "danted (dante-server) could not be started";
   const struct {
     int hostType;
     const char* target;
@@ -110,14 +76,14 @@ TEST_F(NetProxy, DanteRelaysSocks4AndSocks5Sessions) {
     client.close(0);
     target->join();
     // The proxy's log proves the session went through it.
-    EXPECT_TRUE(testing::waitForText(dir_.file("danted.log"),
+    EXPECT_TRUE(testing::waitForText(proxy_.file("danted.log"),
                                      "127.0.0.1." + std::to_string(target->port()), 5000))
         << c.target;
   }
 }
 
 TEST_F(NetProxy, DanteRefusalsArriveAsSocksErrors) {
-  if (!startDante()) GTEST_SKIP() << "danted (dante-server) could not be started";
+  if (!proxy_.startDante()) GTEST_SKIP() << "danted (dante-server) could not be started";
   const int closedPort = testing::freePort();
   WSClient socks4;
   EXPECT_EQ(connectThrough(socks4, SocksSettings::kSocks4, "127.0.0.1", closedPort),
@@ -144,7 +110,7 @@ TEST_F(NetProxy, NoProxyListeningGivesTheSystemsRefusal) {
 }
 
 TEST_F(NetProxy, MicrosocksChecksUserAndPassword) {
-  if (!startMicrosocks()) GTEST_SKIP() << "microsocks could not be started";
+  if (!proxy_.startMicrosocks()) GTEST_SKIP() << "microsocks could not be started";
   {
     auto target = greetingTarget();
     WSClient client;

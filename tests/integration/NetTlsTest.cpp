@@ -12,10 +12,14 @@
 #include <memory>
 #include <string>
 
-#include "ScriptedPeer.h"
-#include "TestProcess.h"
+#include "TestCertificates.h"
 #include "base/ErrorCodes.h"
 #include "net/WSClient.h"
+#include "tests/support/LoopbackNetwork.h"
+#include "tests/support/ScriptedPeer.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestProcess.h"
+#include "tests/support/Waiting.h"
 
 namespace quillet {
 namespace {
@@ -28,29 +32,15 @@ class NetTls : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     const std::string openssl = testing::findProgram("openssl");
-    if (openssl.empty()) return;
+    if (openssl.empty() || !certificates().made()) return;
     dir_ = new TempDir("quillet-it", testing::kServerDirMode);
-    const std::string d = dir_->path();
-    const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
-    const bool made =
-        testing::runCommand(openssl + " req -x509" + ec + " -keyout " + d + "/ca.key -out " + d +
-                            "/ca.pem -days 2 -subj /CN=Quillet-Test-CA 2>/dev/null") &&
-        testing::runCommand(openssl + " req -x509" + ec + " -keyout " + d + "/other.key -out " + d +
-                            "/other.pem -days 2 -subj /CN=Other-CA 2>/dev/null") &&
-        testing::runCommand(openssl + " req" + ec + " -keyout " + d + "/server.key -out " + d +
-                            "/server.csr -subj /CN=localhost 2>/dev/null") &&
-        (testing::writeFile(d + "/ext",
-                            "subjectAltName=DNS:localhost\nbasicConstraints=CA:FALSE\n"),
-         true) &&
-        testing::runCommand(openssl + " x509 -req -in " + d + "/server.csr -CA " + d +
-                            "/ca.pem -CAkey " + d + "/ca.key -CAcreateserial -out " + d +
-                            "/server.pem -days 2 -extfile " + d + "/ext 2>/dev/null");
-    if (!made) return;
     port_ = testing::freePort();
-    server_ = new TestProcess({openssl, "s_server", "-accept", "127.0.0.1:" + std::to_string(port_),
-                               "-cert", d + "/server.pem", "-key", d + "/server.key", "-www"},
-                              d + "/server.log");
-    if (!server_->started() || !testing::waitForText(d + "/server.log", "ACCEPT", 10000)) {
+    const std::string log = dir_->file("server.log");
+    server_ = new TestProcess(
+        {openssl, "s_server", "-accept", "127.0.0.1:" + std::to_string(port_), "-cert",
+         certificates().file("server.pem"), "-key", certificates().file("server.key"), "-www"},
+        log);
+    if (!server_->started() || !testing::waitForText(log, "ACCEPT", 10000)) {
       delete server_;
       server_ = nullptr;
     }
@@ -60,6 +50,10 @@ class NetTls : public ::testing::Test {
     server_ = nullptr;
     delete dir_;
     dir_ = nullptr;
+  }
+  // For localhost only, so that 127.0.0.1 is another name.
+  static const testing::TestCertificates& certificates() {
+    return testing::TestCertificates::localhostOnly();
   }
   void SetUp() override {
     if (server_ == nullptr) GTEST_SKIP() << "openssl s_server could not be started";
@@ -71,7 +65,7 @@ class NetTls : public ::testing::Test {
     tls.caFile = Str(caFile.c_str());
     return tls;
   }
-  static std::string ca() { return dir_->file("ca.pem"); }
+  static std::string ca() { return certificates().file("ca.pem"); }
 
   // Asks the web mode of s_server for its page and checks the status line.
   static void expectHttpAnswer(WSClient& client) {
@@ -115,7 +109,7 @@ TEST_F(NetTls, CertificateForAnotherNameIsRefused) {
 }
 
 TEST_F(NetTls, UntrustedCertificateIsRefused) {
-  for (const std::string& caFile : {dir_->file("other.pem"), std::string()}) {
+  for (const std::string& caFile : {certificates().file("other.pem"), std::string()}) {
     WSClient client;  // another CA, then the system trust store
     client.setTls(settings(true, caFile));
     ASSERT_EQ(client.open(), 0);
@@ -126,7 +120,7 @@ TEST_F(NetTls, UntrustedCertificateIsRefused) {
 
 TEST_F(NetTls, MissingCaFileIsReported) {
   WSClient client;
-  client.setTls(settings(true, dir_->file("absent.pem")));
+  client.setTls(settings(true, certificates().file("absent.pem")));
   ASSERT_EQ(client.open(), 0);
   EXPECT_EQ(client.connect("localhost", port_, 10000, 0), err::kTlsCaFileFailed);
   EXPECT_FALSE(client.isOpen());

@@ -14,6 +14,8 @@
 #include "pop3/UidlStore.h"
 #include "pop3/WSPOPClient.h"
 #include "server/queue/QueueStore.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TempDir.h"
 
 namespace quillet {
 namespace {
@@ -36,14 +38,7 @@ class Pop3Dovecot : public ::testing::Test {
     const std::string reason = server.start();
     if (!reason.empty()) GTEST_SKIP() << reason;
   }
-  POPSessionRequest request() const {
-    POPSessionRequest r;
-    r.host = "127.0.0.1";
-    r.port = server.port();
-    r.user = DovecotServer::kUser;
-    r.password = DovecotServer::kPassword;
-    return r;
-  }
+  POPSessionRequest request() const { return server.sessionRequest(); }
   std::vector<std::string> storedIndexFiles() const {
     ArrayStr names;
     EXPECT_TRUE(listFilesWithExtension(store.queueDirectory(QueueNumber::Inbound), "INX", names));

@@ -10,17 +10,20 @@
 #include <string>
 
 #include "DovecotServer.h"
+#include "SocksProxy.h"
 #include "TestCertificates.h"
 #include "base/ErrorCodes.h"
 #include "pop3/WSPOPClient.h"
 #include "server/queue/QueueStore.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TempDir.h"
 
 namespace quillet {
 namespace {
 
 using testing::DovecotServer;
+using testing::SocksProxy;
 using testing::TempDir;
-using testing::TestProcess;
 
 std::string sampleMessage() { return "Subject: secure\n\nover TLS\n.dot\n"; }
 
@@ -33,12 +36,7 @@ class Pop3Secure : public ::testing::Test {
     if (!Certificates::get().made()) GTEST_SKIP() << "openssl could not make certificates";
   }
   POPSessionRequest request(const DovecotServer& server, ConnectionSecurity security) const {
-    POPSessionRequest r;
-    r.host = "127.0.0.1";
-    r.port = security == ConnectionSecurity::Tls ? server.tlsPort() : server.port();
-    r.user = DovecotServer::kUser;
-    r.password = DovecotServer::kPassword;
-    r.security = security;
+    POPSessionRequest r = server.sessionRequest(security);
     r.trustFile = Str(std::string_view(Certificates::get().file("ca.pem")));
     return r;
   }
@@ -115,22 +113,17 @@ TEST_F(Pop3Secure, ServerWithoutStlsFailsTheSession) {
   EXPECT_EQ(server.messageCount(), 1);
 }
 
-using testing::enterPrivateNetwork;
-
 TEST(Pop3Socks, FetchesThroughSocks5WithUserAndPassword) {
-  const std::string reason = enterPrivateNetwork();
+  const std::string reason = SocksProxy::unavailable("microsocks");
   if (!reason.empty()) GTEST_SKIP() << reason;
-  const std::string microsocks = testing::findProgram("microsocks");
-  if (microsocks.empty()) GTEST_SKIP() << "microsocks is not installed";
-  TempDir dir("quillet-it", testing::kServerDirMode);
-  TestProcess proxy({microsocks, "-i", "127.0.0.1", "-p", "1080", "-u", "mailer", "-P", "s3cret"},
-                    dir.file("proxy.log"));
-  ASSERT_TRUE(proxy.started() && testing::waitForPort("127.0.0.1", 1080, 10000));
+  SocksProxy proxy;
+  ASSERT_TRUE(proxy.startMicrosocks());
   DovecotServer server;
   const std::string wire = server.addMessage(sampleMessage());
   const std::string started = server.start();
   if (!started.empty()) GTEST_SKIP() << started;
 
+  TempDir dir;
   QueueStore store(Str(std::string_view(dir.path())));
   ASSERT_TRUE(store.createQueueDirectories());
   SocksSettings socks;
@@ -138,11 +131,7 @@ TEST(Pop3Socks, FetchesThroughSocks5WithUserAndPassword) {
   socks.host = "127.0.0.1";
   socks.user = "mailer";
   socks.password = "wrong";
-  POPSessionRequest r;
-  r.host = "127.0.0.1";
-  r.port = server.port();
-  r.user = DovecotServer::kUser;
-  r.password = DovecotServer::kPassword;
+  POPSessionRequest r = server.sessionRequest();
   ArrayStr knownUids;
   {
     WSPOPClient client(store);

@@ -25,9 +25,12 @@
 
 #include "DovecotServer.h"
 #include "RunnelInstance.h"
+#include "SocksProxy.h"
 #include "TestCertificates.h"
 #include "base/Password.h"
 #include "server/queue/QueueStore.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/Waiting.h"
 
 namespace quillet {
 namespace {
@@ -40,7 +43,7 @@ using testing::RunnelInstance;
 using testing::waitUntil;
 
 constexpr int kFetchTimeMs = 90000;  // generous: two loaded cores, sanitizer builds
-constexpr int kStopTimeMs = 60000;
+constexpr std::chrono::milliseconds kStopTime{60000};
 
 std::string sampleMessage(int n) {
   return "From: sender" + std::to_string(n) +
@@ -87,7 +90,7 @@ class RunnelInbound : public ::testing::Test {
                      kFetchTimeMs);
   }
   void stop(RunnelInstance& runnel) const {
-    EXPECT_EQ(runnel.stop(kStopTimeMs), 0) << runnel.output();
+    EXPECT_EQ(runnel.stop(kStopTime), 0) << runnel.output();
     EXPECT_NE(runnel.output().find("Quillet stopped\n"), std::string::npos) << runnel.output();
     EXPECT_NE(home.log().find("Quillet stopped"), std::string::npos);
   }
@@ -97,7 +100,7 @@ class RunnelInbound : public ::testing::Test {
                      const std::string& routeTo = "") const {
     std::multiset<std::string> stored;
     for (const std::string& name : home.inboundFiles("TXT")) {
-      stored.insert(testing::readFile(home.file("MSG-IN/" + name)));
+      stored.insert(testing::readBytes(home.file("MSG-IN/" + name)));
     }
     EXPECT_EQ(stored, expected);
     const std::vector<std::string> indexes = home.inboundFiles("INX");
@@ -143,7 +146,7 @@ TEST_F(RunnelInbound, FetchesTwentyFiveMessagesInThreeConnectionsAndEmptiesTheMa
 // The ids of datauidl.dat: one line per message, host and user each padded to 128
 // characters, then the id. Fails the test on a line of another mailbox.
 std::vector<std::string> storedIds(const std::string& file) {
-  const std::string ids = testing::readFile(file);
+  const std::string ids = testing::readBytes(file);
   const std::string key =
       std::string("127.0.0.1") + std::string(119, ' ') + "joe" + std::string(125, ' ');
   std::vector<std::string> found;
@@ -176,7 +179,7 @@ TEST_F(RunnelInbound, LeavesMessagesOnTheServerAndFetchesEachOnlyOnce) {
     // that comes while the mailbox is still marked busy passes it by, so ask again.
     ASSERT_TRUE(waitUntil(
         [&] {
-          testing::writeFile(home.file("IPOP3.sig"), "");
+          testing::writeBytes(home.file("IPOP3.sig"), "");
           return waitUntil([&] { return closedCount() >= 4; }, 5000);
         },
         kFetchTimeMs))
@@ -302,15 +305,10 @@ INSTANTIATE_TEST_SUITE_P(Security, RunnelInboundTls, ::testing::Values('T', 'S')
                          });
 
 TEST_F(RunnelInbound, FetchesThroughASocks5ProxyWithUserAndPassword) {
-  const std::string reason = testing::enterPrivateNetwork();
+  const std::string reason = testing::SocksProxy::unavailable("microsocks");
   if (!reason.empty()) GTEST_SKIP() << reason;
-  const std::string microsocks = testing::findProgram("microsocks");
-  if (microsocks.empty()) GTEST_SKIP() << "microsocks is not installed";
-  testing::TempDir dir("quillet-it", testing::kServerDirMode);
-  testing::TestProcess proxy(
-      {microsocks, "-i", "127.0.0.1", "-p", "1080", "-u", "mailer", "-P", "s3cret"},
-      dir.file("proxy.log"));
-  ASSERT_TRUE(proxy.started() && testing::waitForPort("127.0.0.1", 1080, 10000));
+  testing::SocksProxy proxy;
+  ASSERT_TRUE(proxy.startMicrosocks());
   DovecotServer server;
   std::multiset<std::string> wire;
   for (int n = 1; n <= 2; ++n) wire.insert(server.addMessage(sampleMessage(n)));

@@ -1,19 +1,27 @@
 // The generated test certificates (see TestCertificates.h).
 #include "TestCertificates.h"
 
+#include "tests/support/FileBytes.h"
+
 namespace quillet::testing {
 
 const TestCertificates& TestCertificates::get() {
-  static const TestCertificates certificates;
+  static const TestCertificates certificates("DNS:localhost,IP:127.0.0.1");
   return certificates;
 }
 
-TestCertificates::TestCertificates() {
+const TestCertificates& TestCertificates::localhostOnly() {
+  static const TestCertificates certificates("DNS:localhost");
+  return certificates;
+}
+
+// serverNames: the subjectAltName value of the server certificate.
+TestCertificates::TestCertificates(const std::string& serverNames) {
   const std::string openssl = findProgram("openssl");
   if (openssl.empty()) return;
   const std::string d = dir_.path();
   const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
-  writeFile(d + "/ext", "subjectAltName=DNS:localhost,IP:127.0.0.1\nbasicConstraints=CA:FALSE\n");
+  writeBytes(d + "/ext", "subjectAltName=" + serverNames + "\nbasicConstraints=CA:FALSE\n");
   made_ = runCommand(openssl + " req -x509" + ec + " -keyout " + d + "/ca.key -out " + d +
                      "/ca.pem -days 2 -subj /CN=Quillet-POP3-CA 2>/dev/null") &&
           runCommand(openssl + " req -x509" + ec + " -keyout " + d + "/other.key -out " + d +

@@ -1,11 +1,9 @@
-// Temporary directories and whole-file helpers for tests (see TempDir.h).
+// Temporary directories for tests (see TempDir.h).
 #include "tests/support/TempDir.h"
 
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace quillet::testing {
@@ -29,16 +27,6 @@ int TempDir::entries() const {
   std::error_code error;
   for (fs::directory_iterator it(path_, error), end; !error && it != end; it.increment(error)) ++n;
   return n;
-}
-
-std::string readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
 }
 
 }  // namespace quillet::testing

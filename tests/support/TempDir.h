@@ -1,5 +1,5 @@
-// Test support shared by every test program: a private temporary directory that is
-// removed with everything in it when the test ends, and whole-file read and write.
+// A private temporary directory for a test, removed with everything in it when the test
+// ends. Every test that needs files works in one of these, so tests run in parallel.
 #pragma once
 
 #include <string>
@@ -28,8 +28,5 @@ class TempDir {
  private:
   std::string path_;
 };
-
-std::string readBytes(const std::string& path);
-void writeBytes(const std::string& path, const std::string& bytes);
 
 }  // namespace quillet::testing

@@ -6,7 +6,6 @@
 #include <chrono>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +13,7 @@
 #include "base/ProcessContext.h"
 #include "server/display/KeySource.h"
 #include "server/display/WaitStep.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace quillet {
@@ -47,7 +47,7 @@ class WaitStepTest : public ::testing::Test {
     return WaitStep(timings, keys, requests_, output_, Str((root_.string() + "/").c_str()), breakAt,
                     [this] { ++logMailings_; });
   }
-  void touch(const char* name) { std::ofstream(root_ / name) << ""; }
+  void touch(const char* name) { ASSERT_TRUE(testing::writeBytes(temp_.file(name), "")); }
 
   testing::TempDir temp_{"quillet-wait-step"};
   fs::path root_ = temp_.path();

@@ -4,16 +4,15 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "base/FileSystem.h"
 #include "server/queue/QueueStore.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace quillet {

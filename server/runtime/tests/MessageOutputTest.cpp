@@ -6,8 +6,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,22 +14,15 @@
 #include "server/runtime/MessageLines.h"
 #include "server/runtime/MessageOutput.h"
 #include "server/runtime/RunState.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TempDir.h"
 
 namespace quillet {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void writeBytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using testing::readBytes;
+using testing::writeBytes;
 
 Timer at(int year, int month, int day, int hour, int minute, int second) {
   Timer moment;
@@ -71,13 +62,7 @@ TEST(RunStateTest, RequestSetTwiceIsConsumedOnce) {
 
 class MessageOutputTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/message-output-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    root_ = pattern;
-    options_.programDirectory = Str((root_.string() + "/").c_str());
-  }
-  void TearDown() override { fs::remove_all(root_); }
+  void SetUp() override { options_.programDirectory = Str((root_.string() + "/").c_str()); }
 
   MessageOutput makeOutput() {
     return MessageOutput(
@@ -85,7 +70,8 @@ class MessageOutputTest : public ::testing::Test {
         [this](const std::string& line) { plainLines_.push_back(line); });
   }
 
-  fs::path root_;
+  testing::TempDir temp_{"message-output"};
+  fs::path root_ = temp_.path();
   LogOptions options_;
   Timer clock_ = at(2026, 12, 7, 23, 59, 58);
   std::vector<std::string> plainLines_;

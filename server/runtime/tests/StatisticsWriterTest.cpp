@@ -3,12 +3,11 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "server/runtime/StatisticsCsvFile.h"
 #include "server/runtime/StatisticsWriter.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace quillet {

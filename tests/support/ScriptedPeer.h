@@ -6,6 +6,7 @@
 
 #include <sys/socket.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -36,6 +37,14 @@ class ScriptedPeer {
   // Reads until the other side closes (or 5 s of silence); everything read.
   static std::string readToEnd(int fd);
   static void sleepMs(int ms);
+
+  // Scripts that many tests play.
+  // Reads until the other side closes (or 5 s of silence), answering nothing.
+  static Script listensSilently();
+  // Sends bytes, then reads until the other side closes (or 5 s of silence).
+  static Script saysThenListens(std::string bytes);
+  // Keeps the connection open, reading nothing, until release becomes true.
+  static Script holdsUntil(const std::atomic<bool>& release);
 
  private:
   int listener_ = -1;

@@ -1,14 +1,13 @@
-// Helpers for integration tests: a child process (a real server) that is stopped by its PID
-// when the test ends, whatever happens; a temporary directory removed at the end; and
-// waiting for a port or a log text.
+// The one way tests start another program (a real server, or runnel itself): a child
+// process whose standard output and error go to a log file, stopped and reaped when the
+// object goes, whatever happens in the test. Also finding a program and running a set-up
+// command line.
 #pragma once
 
 #include <sys/types.h>
 
 #include <string>
 #include <vector>
-
-#include "tests/support/TempDir.h"
 
 namespace quillet::testing {
 
@@ -17,9 +16,9 @@ std::string findProgram(const std::string& name);
 
 class TestProcess {
  public:
-  // Starts argv[0] (a full path) with the arguments; standard output and error go to
-  // logFile. environment ("NAME=value" entries) is the child's whole environment; empty =
-  // this process's. started() tells whether it runs.
+  // Starts argv[0] (a full path) with the arguments; standard input is /dev/null, standard
+  // output and error are appended to logFile. environment ("NAME=value" entries) is the
+  // child's whole environment; empty = this process's. started() tells whether it runs.
   TestProcess(const std::vector<std::string>& argv, const std::string& logFile,
               const std::vector<std::string>& environment = {});
   ~TestProcess();  // SIGTERM, then SIGKILL after 2 s, and reaps the child
@@ -29,6 +28,8 @@ class TestProcess {
   bool started() const { return pid_ > 0; }
   // True while the child has not exited.
   bool running();
+  // Sends the signal to the child while it runs.
+  void signal(int number);
   // Waits up to timeoutMs for the child to end: its exit code, -2 when a signal ended it,
   // -1 when it still runs.
   int waitExit(int timeoutMs);
@@ -48,18 +49,5 @@ inline constexpr unsigned kServerDirMode = 0755;
 
 // Runs a shell command line (test set-up only: certificates); true on exit code 0.
 bool runCommand(const std::string& commandLine);
-
-// Moves the whole test process into a private network namespace with its own loopback
-// (once per process), so fixed ports such as the SOCKS port are free and nothing leaves
-// the machine. Empty when done; otherwise the reason it is impossible (to skip with).
-std::string enterPrivateNetwork();
-// True when a TCP connection to host:port succeeds within timeoutMs (retried).
-bool waitForPort(const std::string& host, int port, int timeoutMs);
-// True when the file contains text within timeoutMs.
-bool waitForText(const std::string& file, const std::string& text, int timeoutMs);
-std::string readFile(const std::string& file);
-void writeFile(const std::string& file, const std::string& text);
-// A TCP port on 127.0.0.1 that was free a moment ago.
-int freePort();
 
 }  // namespace quillet::testing

@@ -1,21 +1,14 @@
-// Child processes, temporary directories and waits for integration tests.
-#include "TestProcess.h"
+// Child processes of tests (see TestProcess.h).
+#include "tests/support/TestProcess.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -69,6 +62,10 @@ bool TestProcess::reapIfEnded() {
 
 bool TestProcess::running() { return pid_ > 0 && !reapIfEnded(); }
 
+void TestProcess::signal(int number) {
+  if (running()) kill(pid_, number);
+}
+
 int TestProcess::waitExit(int timeoutMs) {
   if (pid_ <= 0) return -1;
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -92,69 +89,6 @@ TestProcess::~TestProcess() {
   waitpid(pid_, &status, 0);
 }
 
-std::string enterPrivateNetwork() {
-  static const std::string failure = []() -> std::string {
-    if (geteuid() != 0) return "a private network namespace needs root";
-    if (unshare(CLONE_NEWNET) != 0) return "unshare(CLONE_NEWNET) was refused";
-    const std::string ip = findProgram("ip");
-    if (ip.empty()) return "the ip program (iproute2) is missing";
-    if (!runCommand(ip + " link set lo up")) return "cannot bring up lo";
-    return "";
-  }();
-  return failure;
-}
-
 bool runCommand(const std::string& commandLine) { return std::system(commandLine.c_str()) == 0; }
-
-bool waitForPort(const std::string& host, int port, int timeoutMs) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (std::chrono::steady_clock::now() < end) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    inet_pton(AF_INET, host.c_str(), &address.sin_addr);
-    const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    if (ok) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return false;
-}
-
-std::string readFile(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void writeFile(const std::string& file, const std::string& text) {
-  std::ofstream(file, std::ios::binary) << text;
-}
-
-bool waitForText(const std::string& file, const std::string& text, int timeoutMs) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (std::chrono::steady_clock::now() < end) {
-    if (readFile(file).find(text) != std::string::npos) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return false;
-}
-
-int freePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  close(fd);
-  return port;
-}
 
 }  // namespace quillet::testing

@@ -1,5 +1,5 @@
 // Scripted loopback peer for tests (see ScriptedPeer.h).
-#include "ScriptedPeer.h"
+#include "tests/support/ScriptedPeer.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -118,5 +118,22 @@ std::string ScriptedPeer::readToEnd(int fd) {
 }
 
 void ScriptedPeer::sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+ScriptedPeer::Script ScriptedPeer::listensSilently() {
+  return [](int fd) { readToEnd(fd); };
+}
+
+ScriptedPeer::Script ScriptedPeer::saysThenListens(std::string bytes) {
+  return [bytes = std::move(bytes)](int fd) {
+    send(fd, bytes);
+    readToEnd(fd);
+  };
+}
+
+ScriptedPeer::Script ScriptedPeer::holdsUntil(const std::atomic<bool>& release) {
+  return [&release](int) {
+    while (!release) sleepMs(5);
+  };
+}
 
 }  // namespace quillet::testing

@@ -1,21 +1,13 @@
-// Helpers of the configuration tests: a private temporary directory and raw file access,
-// so tests can hand-make data files and inspect the exact bytes written.
+// Data-file records built byte by byte for tests: blank records of the three kinds with
+// their separators, text placed at an offset, and a whole DataPOP.DAT record of a mailbox.
+// The layouts are written out here independently of the code that reads them, so a test
+// that compares the two catches a wrong offset on either side.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <initializer_list>
 #include <string>
 
-#include "base/Str.h"
-#include "tests/support/TempDir.h"
-
 namespace quillet::testing {
-
-using quillet::testing::TempDir;
 
 // A well-formed blank record: "|", blank deleted flag, "|", blank fields closed by "|" at
 // the given separator offsets, CR LF.
@@ -45,5 +37,26 @@ inline constexpr int kConfLength = 256;
 inline std::string blankConfRecord() {
   return blankRecord(kConfLength, {4, 55, 66, 77, 88, 99, 110, 253});
 }
+
+// One mailbox as the DataPOP.DAT record holds it.
+struct MailboxRecord {
+  std::string user;
+  std::string password = "secret";  // plain; stored scrambled with the mailbox password key,
+                                    // empty: the field stays blank
+  std::string host = "127.0.0.1";
+  std::string routeTo;  // empty: the recipients are detected from the messages
+  std::string comment;
+  int port = 0;         // 0: blank, so POPInboundPort applies
+  char security = ' ';  // ' ' plain POP3, 'T' POP3S, 'S' STLS
+  std::string from = "00:00";
+  std::string until = "23:59";
+  int everyMinutes = 1440;       // once in the day's window: one pass per run
+  std::string days = "XXXXXXX";  // one mark per weekday; blank = never due
+  char deleted = ' ';            // '*': the record is deleted
+  char disabled = ' ';           // '*': the mailbox is not fetched
+};
+
+// The 1024-byte DataPOP.DAT record of a mailbox.
+[[nodiscard]] std::string dataPopRecord(const MailboxRecord& mailbox);
 
 }  // namespace quillet::testing
