@@ -25,7 +25,7 @@
 #include "net/DialUp.h"
 #include "net/NetworkUpDown.h"
 #include "net/RouterWakeUp.h"
-#include "pop3/InboundQueue.h"
+#include "server/queue/InboundQueue.h"
 #include "pop3/POPInContext.h"
 #include "pop3/UidlStore.h"
 #include "server/Kernel.h"
