@@ -19,11 +19,7 @@ using testing::readBytes;
 using testing::TempDir;
 using testing::writeBytes;
 
-unsigned modeOf(const std::string& path) {
-  struct stat info {};
-  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
-  return info.st_mode & 0777;
-}
+using testing::fileMode;
 
 TEST(FileCreation, CreateNewHandsANameOutOnceAndLeavesOthersAlone) {
   TempDir dir;
@@ -31,7 +27,7 @@ TEST(FileCreation, CreateNewHandsANameOutOnceAndLeavesOthersAlone) {
   ASSERT_TRUE(first.open(File::kCreateNew));
   ASSERT_EQ(first.write("abc", 3), 3);
   ASSERT_TRUE(first.close());
-  EXPECT_EQ(modeOf(dir.file("MSG00001.TXT")), 0600u);
+  EXPECT_EQ(fileMode(dir.file("MSG00001.TXT")), 0600u);
 
   File second(dir.str("MSG00001.TXT"));
   EXPECT_FALSE(second.open(File::kCreateNew)) << "the name is taken";
@@ -53,7 +49,7 @@ TEST(FileCreation, UniqueFilesHaveDistinctPrivateNamesWithThePrefix) {
     EXPECT_EQ(name.size(), dir.path().size() + 1 + 3 + 6) << name;
     ASSERT_EQ(file->write("x", 1), 1);
     ASSERT_TRUE(file->close());
-    EXPECT_EQ(modeOf(name), 0600u);
+    EXPECT_EQ(fileMode(name), 0600u);
     names.insert(name);
   }
   EXPECT_EQ(names.size(), 50u);
@@ -78,7 +74,7 @@ TEST(FileCreation, ReplacementAppearsWithItsModeOrNotAtAll) {
   ASSERT_EQ(shared.file().write("new", 3), 3);
   ASSERT_TRUE(shared.commit());
   EXPECT_EQ(readBytes(target), "new");
-  EXPECT_EQ(modeOf(target), 0644u);
+  EXPECT_EQ(fileMode(target), 0644u);
 
   const std::string secret = dir.file("QUILLET.INI");
   writeBytes(secret, "");
@@ -86,7 +82,7 @@ TEST(FileCreation, ReplacementAppearsWithItsModeOrNotAtAll) {
   DurableReplace privateFile(dir.str("QUILLET.INI"));
   ASSERT_TRUE(privateFile.begin());
   ASSERT_TRUE(privateFile.commit());
-  EXPECT_EQ(modeOf(secret), 0600u) << "files are private unless told otherwise";
+  EXPECT_EQ(fileMode(secret), 0600u) << "files are private unless told otherwise";
 }
 
 }  // namespace

@@ -8,32 +8,23 @@
 
 #include "base/Password.h"
 #include "base/ProcessContext.h"
-#include "config/SettingsPasswords.h"
 #include "config/ServerSettings.h"
-#include "config/tests/TestFiles.h"
+#include "config/SettingsPasswords.h"
+#include "tests/support/ServerSettingsFile.h"
 
 namespace quillet {
 namespace {
 
-using testing::TempDir;
-using testing::writeBytes;
-
 class SettingsTest : public ::testing::Test {
  protected:
   // Settings read from a file with the given lines (CR LF, as Helmcrest writes them).
-  ServerSettings& readSettings(const std::string& lines) {
-    writeBytes(dir_.file("QUILLET.INI"), lines);
-    settings_ = std::make_unique<ServerSettings>(dir_.str("QUILLET.INI"));
-    EXPECT_TRUE(settings_->read());
-    return *settings_;
-  }
+  ServerSettings& readSettings(const std::string& lines) { return file_.read(lines); }
 
-  TempDir dir_;
-  std::unique_ptr<ServerSettings> settings_;
+  testing::ServerSettingsFile file_;
 };
 
 TEST_F(SettingsTest, KeyTableIsRegisteredInOrderWithUniqueNames) {
-  ServerSettings settings(dir_.str("QUILLET.INI"));
+  ServerSettings settings(file_.path());
   const IniStore& store = settings.store();
   ASSERT_EQ(store.count(), kServerKeyCount);
   EXPECT_EQ(kServerKeyCount, 81);
@@ -65,7 +56,7 @@ TEST_F(SettingsTest, KeyTableIsRegisteredInOrderWithUniqueNames) {
 }
 
 TEST_F(SettingsTest, MissingOrEmptyFileGivesEveryDefault) {
-  ServerSettings missing(dir_.str("QUILLET.INI"));
+  ServerSettings missing(file_.path());
   ProcessContext::instance().setFileOpenAttempts(1);  // no one-second retry
   EXPECT_FALSE(missing.read());
   ProcessContext::instance().setFileOpenAttempts(2);

@@ -2,32 +2,22 @@
 // read when, the conversion to UTF-8, quotes, and the passwords descrambled.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <optional>
 #include <string>
 
 #include "base/Password.h"
 #include "config/ServerSettings.h"
 #include "server/NetworkSettings.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/ServerSettingsFile.h"
 
 namespace quillet {
 namespace {
 
-using testing::TempDir;
-
 class NetworkSettingsTest : public ::testing::Test {
  protected:
-  // Settings read from a file with the given lines (CR LF, as Helmcrest writes them).
-  ServerSettings& readSettings(const std::string& lines) {
-    testing::writeBytes(dir_.file("QUILLET.INI"), lines);
-    settings_ = std::make_unique<ServerSettings>(dir_.str("QUILLET.INI"));
-    EXPECT_TRUE(settings_->read());
-    return *settings_;
-  }
+  ServerSettings& readSettings(const std::string& lines) { return file_.read(lines); }
 
-  TempDir dir_;
-  std::unique_ptr<ServerSettings> settings_;
+  testing::ServerSettingsFile file_;
 };
 
 TEST_F(NetworkSettingsTest, DialUpIsPreparedOnlyWhenSwitchedOn) {

@@ -1,7 +1,9 @@
 // Temporary directories and whole-file helpers for tests (see TempDir.h).
 #include "tests/support/TempDir.h"
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -39,6 +41,12 @@ std::string readBytes(const std::string& path) {
 void writeBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
+}
+
+unsigned fileMode(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+  return info.st_mode & 07777;
 }
 
 }  // namespace quillet::testing

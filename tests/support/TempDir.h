@@ -30,6 +30,8 @@ class TempDir {
 };
 
 std::string readBytes(const std::string& path);
+// The permission bits of a file (mode & 07777); 0 and a test failure when it is missing.
+unsigned fileMode(const std::string& path);
 void writeBytes(const std::string& path, const std::string& bytes);
 
 }  // namespace quillet::testing
