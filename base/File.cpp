@@ -27,7 +27,12 @@ bool isRetriedMode(int mode) {
 
 // Modes that let others read at most hold an exclusive lock.
 bool isLockedMode(int mode) {
-  return mode >= File::kReadWriteExclusive && mode <= File::kOpenOrCreate;
+  return (mode >= File::kReadWriteExclusive && mode <= File::kOpenOrCreate) ||
+         mode == File::kCreateNew;
+}
+
+bool isBufferedMode(int mode) {
+  return mode == File::kCreate || mode == File::kOpenOrCreate || mode == File::kCreateNew;
 }
 
 int openFlags(int mode) {
@@ -43,6 +48,9 @@ int openFlags(int mode) {
       // Truncation for kCreate waits until the lock is held, so a file someone else holds
       // is never emptied under them.
       return O_RDWR | O_CREAT;
+    case File::kCreateNew:
+      // The kernel decides between racing creators: only one is handed the name.
+      return O_RDWR | O_CREAT | O_EXCL;
     default:
       return -1;
   }
@@ -93,6 +101,8 @@ bool File::openOnce(int mode) {
   if (ok && mode == kOpenOrCreate) ok = ::lseek(fd, 0, SEEK_END) >= 0;
   if (!ok) {
     ::close(fd);
+    // The name was created by this open alone; a failed open leaves nothing behind.
+    if (mode == kCreateNew) ::unlink(systemName.c_str());
     return false;
   }
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -102,7 +112,7 @@ bool File::openOnce(int mode) {
   writeFailed_ = false;
   // Each open decides buffering afresh, so a File reused after a buffered mode does not
   // silently keep buffering writes that callers expect on disk.
-  flushEachWrite_ = !(mode == kCreate || mode == kOpenOrCreate);
+  flushEachWrite_ = !isBufferedMode(mode);
   return true;
 }
 

@@ -31,6 +31,7 @@ class File {
   static constexpr int kOpenOrCreate = 5;        // read/write at the end; buffered
   static constexpr int kNone = 6;                // opens nothing
   static constexpr int kReadSharedOnce = 7;      // as 1, without retries
+  static constexpr int kCreateNew = 8;           // as 4, but fails when the name exists
 
   // readLine cuts a longer line: it returns this many bytes as one line and goes on with
   // the rest as the next line.
@@ -44,7 +45,9 @@ class File {
   // Opens in the given mode (table above); true when the file is open. Modes 1 to 3 make
   // up to ProcessContext::fileOpenAttempts() attempts one second apart, and none when
   // ProcessContext::checkBeforeFileOpen() is set and the file does not exist. A lock held
-  // by someone else is a failed attempt. An open File is closed first.
+  // by someone else is a failed attempt. An open File is closed first. Mode 8 leaves
+  // nothing behind when it fails after creating the file, so a failed open with the name
+  // in use means someone else holds that name.
   [[nodiscard]] virtual bool open(int mode);
   // Writes pending bytes and closes. False when writing or closing failed (the file is
   // closed anyway and later writes go straight to disk).

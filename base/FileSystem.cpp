@@ -1,4 +1,5 @@
-// Private directories, flushing to disk, atomic replacement and listing by extension.
+// Private directories, files with names of their own, flushing to disk, atomic
+// replacement and listing by extension.
 #include "base/FileSystem.h"
 
 #include <dirent.h>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 
 #include "base/FileNames.h"
@@ -18,6 +20,22 @@ namespace quillet {
 namespace {
 
 constexpr int kCopyBlockSize = 64 * 1024;
+
+// Names tried by createUniqueFile before it gives up; each is taken only when another
+// file already has it, which the random part makes rare.
+constexpr int kUniqueNameAttempts = 100;
+constexpr int kUniqueNameLength = 6;
+
+// kUniqueNameLength random letters and digits.
+Str randomNamePart() {
+  static constexpr char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::mt19937_64 generator{std::random_device{}()};
+  std::uniform_int_distribution<size_t> pick(0, sizeof kAlphabet - 2);
+  std::string part;
+  for (int i = 0; i < kUniqueNameLength; ++i) part += kAlphabet[pick(generator)];
+  return Str(std::string_view(part));
+}
 
 // Opens name read-only for fsync; -1 on failure.
 int openForSync(const Str& name, int extraFlags) {
@@ -100,8 +118,20 @@ bool listFilesWithExtension(const Str& directory, const char* extension, ArraySt
   return true;
 }
 
-DurableReplace::DurableReplace(const Str& target)
-    : target_(target), temporary_(temporaryPathFor(target)) {}
+std::unique_ptr<File> createUniqueFile(const Str& directory, const char* prefix) {
+  Str base = directory.empty() ? Str("./") : directory;
+  if (base.at(base.length() - 1) != '/') base += '/';
+  for (int attempt = 0; attempt < kUniqueNameAttempts; ++attempt) {
+    auto file = std::make_unique<File>(base + prefix + randomNamePart());
+    if (file->open(File::kCreateNew)) return file;
+    // A name in use is tried again; a directory that refuses refuses every name.
+    if (!fileExists(file->name())) return nullptr;
+  }
+  return nullptr;
+}
+
+DurableReplace::DurableReplace(const Str& target, unsigned mode)
+    : target_(target), temporary_(temporaryPathFor(target)), mode_(mode) {}
 
 DurableReplace::~DurableReplace() {
   if (committed_) return;
@@ -121,6 +151,7 @@ bool DurableReplace::commit() {
   if (!temporary_.sync() || !temporary_.close()) return false;
   const Str from = temporary_.name().oemToAnsiCopy();
   const Str to = target_.oemToAnsiCopy();
+  if (::chmod(from.c_str(), static_cast<mode_t>(mode_)) != 0) return false;
   if (::rename(from.c_str(), to.c_str()) != 0) return false;
   committed_ = true;
   // After a crash without the directory flush either the old or the new complete file is

@@ -1,4 +1,4 @@
-// File-system steps beyond File: private directories,
+// File-system steps beyond File: private directories, files with names of their own,
 // flushing a file or a directory entry to disk, replacing a file atomically, and listing a
 // directory by extension.
 //
@@ -7,6 +7,8 @@
 // Directory listings ignore the case of the extension (files written by other systems may
 // name it ".inx") and report regular files only.
 #pragma once
+
+#include <memory>
 
 #include "base/ArrayTmpl.h"
 #include "base/File.h"
@@ -24,6 +26,12 @@ namespace quillet {
 // Creates a directory readable by its owner only (0700); an existing directory is fine and
 // left as it is. True when the directory exists afterwards.
 [[nodiscard]] bool makePrivateDirectory(const Str& path);
+
+// A new empty file in directory (empty means the current directory) named prefix followed
+// by six random letters and digits, so the name is this caller's alone and never derived
+// from outside input. Created with mode 0600 and open for buffered writing as
+// File::kCreateNew; null when no file can be made there.
+[[nodiscard]] std::unique_ptr<File> createUniqueFile(const Str& directory, const char* prefix);
 
 // True when path names a regular file (after following links).
 [[nodiscard]] bool isRegularFile(const Str& path);
@@ -43,11 +51,13 @@ namespace quillet {
 
 // Writes a file so that a reader finds either its old contents or the complete new ones,
 // never a part: the data goes into temporaryPathFor(target), which is flushed to disk,
-// closed and renamed over target, and the directory is flushed. Without a commit() the
-// temporary file is deleted and target stays as it was.
+// closed, given its permission mode and renamed over target, and the directory is flushed.
+// Without a commit() the temporary file is deleted and target stays as it was.
 class DurableReplace {
  public:
-  explicit DurableReplace(const Str& target);
+  // mode is the permission the new file has from the moment it appears under target
+  // (0600 unless it holds nothing private).
+  explicit DurableReplace(const Str& target, unsigned mode = 0600);
   ~DurableReplace();
   DurableReplace(const DurableReplace&) = delete;
   DurableReplace& operator=(const DurableReplace&) = delete;
@@ -65,6 +75,7 @@ class DurableReplace {
  private:
   Str target_;
   File temporary_;
+  unsigned mode_;
   bool committed_ = false;
 };
 

@@ -4,8 +4,9 @@
 // A key missing from the file keeps its default and a key not in the table is ignored;
 // a missing file gives every default. The server never writes the file, so this offers
 // no write. A reload is a new ServerSettings (the run restarts when the file changes).
-// Values are held as they stand in the file (OEM code page); NetworkSettings and the
-// users of each key convert what leaves for the system or the network.
+// Values are held as they stand in the file (OEM code page); the users of each key
+// (SettingsPasswords, the server's NetworkSettings, ...) convert what leaves for the
+// system or the network.
 #pragma once
 
 #include <cstdint>

@@ -1,69 +1,45 @@
 // Temporary part files (see PartFile.h).
 #include "decode/PartFile.h"
 
-#include <unistd.h>
+#include <algorithm>
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <string>
-
-#include "base/CodePage.h"
 #include "base/FileNames.h"
+#include "base/FileSystem.h"
 
 namespace quillet {
 
+namespace {
+
+// File takes int counts: larger writes go in pieces of this size.
+constexpr size_t kMaxWritePiece = 1 << 20;
+
+}  // namespace
+
 std::unique_ptr<PartFile> PartFile::create(const Str& directory) {
-  Str dir = directory.empty() ? Str(".") : directory;
-  if (dir.at(dir.length() - 1) != '/') dir += '/';
-  std::string pattern = oemToAnsi(dir.view()) + "qdpXXXXXX";
-  int fd = mkstemp(pattern.data());  // mode 0600
-  if (fd < 0) return nullptr;
-  Str path = dir + Str(std::string_view(pattern).substr(pattern.size() - 9));
-  return std::unique_ptr<PartFile>(new PartFile(fd, path));
+  std::unique_ptr<File> file = createUniqueFile(directory, "qdp");
+  if (!file) return nullptr;
+  return std::unique_ptr<PartFile>(new PartFile(std::move(file)));
 }
 
 PartFile::~PartFile() {
-  if (fd_ >= 0) close(fd_);
-  if (!kept_) removeFile(path_);
-}
-
-void PartFile::flush() {
-  size_t done = 0;
-  while (done < fill_ && !failed_) {
-    ssize_t n = ::write(fd_, buffer_ + done, fill_ - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      failed_ = true;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  fill_ = 0;
+  if (kept_) return;  // File's destructor writes what is pending and closes
+  file_.reset();
+  removeFile(path_);
 }
 
 void PartFile::write(const char* data, size_t n) {
-  if (fd_ < 0) {
-    failed_ = true;
-    return;
-  }
   size_ += n;
-  while (n > 0) {
-    size_t chunk = kBufferSize - fill_ < n ? kBufferSize - fill_ : n;
-    std::memcpy(buffer_ + fill_, data, chunk);
-    fill_ += chunk;
-    data += chunk;
-    n -= chunk;
-    if (fill_ == kBufferSize) flush();
+  while (n > 0 && !failed_) {
+    const size_t piece = std::min(n, kMaxWritePiece);
+    const int count = static_cast<int>(piece);
+    if (file_->write(data, count) != count) failed_ = true;
+    data += piece;
+    n -= piece;
   }
 }
 
 bool PartFile::finish() {
-  if (fd_ >= 0) {
-    flush();
-    if (close(fd_) != 0) failed_ = true;
-    fd_ = -1;
-  }
+  if (file_->isOpen() && !file_->close()) failed_ = true;
   return !failed_;
 }
 

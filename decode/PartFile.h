@@ -1,14 +1,15 @@
-// A fresh temporary file for one decoded part, written through a 4096-byte buffer.
+// A fresh temporary file for one decoded part, written through File's write buffer.
 //
-// Files are made with mkstemp in the directory the caller names, so their names are ours
-// alone ("qdp" + random characters) and never derived from the message; they are created
-// with mode 0600 because they hold mail. The file is deleted when the object dies unless
-// keep() was called (the attachment list then owns it).
+// Files are made by base's createUniqueFile in the directory the caller names, so their
+// names are ours alone ("qdp" + random characters) and never derived from the message;
+// they are created with mode 0600 because they hold mail. The file is deleted when the
+// object dies unless keep() was called (the attachment list then owns it).
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
+#include "base/File.h"
 #include "base/Str.h"
 #include "decode/ContentDecoders.h"
 
@@ -16,8 +17,6 @@ namespace quillet {
 
 class PartFile final : public ByteSink {
  public:
-  static constexpr size_t kBufferSize = 4096;
-
   // A new empty file in directory (OEM; empty means the current directory); null when it
   // cannot be made.
   [[nodiscard]] static std::unique_ptr<PartFile> create(const Str& directory);
@@ -36,13 +35,10 @@ class PartFile final : public ByteSink {
   uint64_t size() const { return size_; }
 
  private:
-  PartFile(int fd, Str path) : fd_(fd), path_(std::move(path)) {}
-  void flush();
+  explicit PartFile(std::unique_ptr<File> file) : file_(std::move(file)), path_(file_->name()) {}
 
-  int fd_;
+  std::unique_ptr<File> file_;
   Str path_;
-  char buffer_[kBufferSize];
-  size_t fill_ = 0;
   uint64_t size_ = 0;
   bool failed_ = false;
   bool kept_ = false;

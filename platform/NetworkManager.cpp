@@ -6,8 +6,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <string_view>
 
+#include "base/File.h"
+#include "base/FileNames.h"
+#include "base/FileSystem.h"
+#include "base/Str.h"
 #include "platform/NmcliOutput.h"
 #include "platform/ProcessControl.h"
 
@@ -37,17 +42,24 @@ std::string findProgram(const std::string& program) {
   }
 }
 
+// The directory for the password file: TMPDIR when set and representable in the OEM code
+// page that file names are held in, else /tmp.
+Str temporaryDirectory() {
+  const char* tmp = std::getenv("TMPDIR");
+  if (tmp == nullptr || *tmp == 0) return "/tmp";
+  const Str system(tmp);
+  const Str oem = system.ansiToOemCopy();
+  return oem.oemToAnsiCopy() == system ? oem : Str("/tmp");
+}
+
 // A private file with the secrets nmcli may ask for, removed when this ends.
 class PasswordFile {
  public:
   // Writes the file; ok() tells whether that worked.
   explicit PasswordFile(const std::string& password) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern(tmp != nullptr && *tmp != 0 ? tmp : "/tmp");
-    pattern.append("/quillet-dialup-XXXXXX");
-    const int fd = ::mkstemp(pattern.data());  // mode 0600
-    if (fd < 0) return;
-    path_ = pattern;
+    std::unique_ptr<File> file = createUniqueFile(temporaryDirectory(), "quillet-dialup-");
+    if (!file) return;
+    name_ = file->name();
     // The secret names of the dial-up style connection types; nmcli uses the ones the
     // connection asks for and ignores the rest.
     std::string text;
@@ -55,20 +67,22 @@ class PasswordFile {
          {"gsm.password", "cdma.password", "pppoe.password", "vpn.secrets.password"}) {
       text.append(secret).append(":").append(password).append("\n");
     }
-    ok_ = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    ok_ = (::close(fd) == 0) && ok_;
+    const int size = static_cast<int>(text.size());
+    ok_ = file->write(text.data(), size) == size;
+    ok_ = file->close() && ok_;
   }
   ~PasswordFile() {
-    if (!path_.empty()) ::unlink(path_.c_str());
+    if (!name_.empty()) removeFile(name_);
   }
   PasswordFile(const PasswordFile&) = delete;
   PasswordFile& operator=(const PasswordFile&) = delete;
 
   [[nodiscard]] bool ok() const { return ok_; }
-  [[nodiscard]] const std::string& path() const { return path_; }
+  // The path in the system's encoding, for nmcli's command line.
+  [[nodiscard]] std::string path() const { return name_.oemToAnsiCopy().toStd(); }
 
  private:
-  std::string path_;
+  Str name_;  // OEM, like every file name base takes
   bool ok_ = false;
 };
 

@@ -1,10 +1,9 @@
 // The POP3 inbound connection manager (see POPInConMgrThread.h).
 #include "pop3/POPInConMgrThread.h"
 
-#include <future>
-#include <memory>
-
 #include "base/DateTime.h"
+#include "base/ProcessContext.h"
+#include "base/ThreadStart.h"
 #include "pop3/POPInThread.h"
 
 namespace quillet {
@@ -62,15 +61,8 @@ bool POPInConMgrThread::waitForFreeConnection() {
 bool POPInConMgrThread::startMailbox(int mailboxNumber) {
   // The manager waits for the thread to count itself and mark the mailbox busy, so the
   // next due test and limit check of this pass already see it.
-  auto startedPromise = std::make_shared<std::promise<bool>>();
-  std::future<bool> startedFuture = startedPromise->get_future();
-  auto* thread = new POPInThread(context_, mailboxNumber,
-                                 [startedPromise](bool ok) { startedPromise->set_value(ok); });
-  if (!thread->start()) {
-    delete thread;  // never started, so nothing else refers to it
-    return false;
-  }
-  return startedFuture.get();
+  SetUpSignal signal;
+  return startAndAwaitSetUp(new POPInThread(context_, mailboxNumber, signal.reporter()), signal);
 }
 
 void POPInConMgrThread::pass(bool fetchAll) {
@@ -78,7 +70,10 @@ void POPInConMgrThread::pass(bool fetchAll) {
   for (int number = 1; number <= total && keepRunning(); ++number) {
     if (!isDue(number, fetchAll, now())) continue;
     if (!waitForFreeConnection()) return;
-    if (!startMailbox(number)) log("Error: Unable to start inbound POP3 thread");
+    // A start cut short because the run is stopping is no failure worth reporting.
+    if (!startMailbox(number) && ProcessContext::instance().running()) {
+      log("Error: Unable to start inbound POP3 thread");
+    }
     BaseObj::Guard guard(context_.mailboxes);
     if (number <= context_.mailboxes.count()) {
       context_.mailboxes.item(number).schedule.markRun(now());

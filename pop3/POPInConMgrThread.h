@@ -29,7 +29,8 @@ class POPInConMgrThread : public BaseThread {
   [[nodiscard]] bool isDue(int mailboxNumber, bool fetchAll, uint32_t now) const;
   // Waits in rounds of pauseRounds(1) while the limit is reached; false on a stop.
   [[nodiscard]] bool waitForFreeConnection();
-  // Starts the mailbox's thread and waits until it has marked the mailbox busy.
+  // Starts the mailbox's thread and waits until it has marked the mailbox busy (or the
+  // run is stopping).
   [[nodiscard]] bool startMailbox(int mailboxNumber);
   [[nodiscard]] uint32_t now() const;
   void log(const Str& text) const;

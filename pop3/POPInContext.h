@@ -15,8 +15,8 @@
 #include "net/DialUp.h"
 #include "net/NetworkUpDown.h"
 #include "net/SocksSettings.h"
-#include "pop3/InboundQueue.h"
 #include "pop3/UidlStore.h"
+#include "server/queue/InboundQueue.h"
 #include "server/queue/QueueStore.h"
 #include "server/runtime/RunState.h"
 

@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <optional>
 #include <system_error>
 #include <vector>
@@ -62,16 +61,13 @@ class Control {
 
 // Writes the unit file completely or not at all; readable by everyone like other units.
 bool writeUnitFile(const std::string& path, const std::string& text) {
-  DurableReplace replace{Str(path)};
+  DurableReplace replace{Str(path), 0644};
   if (!replace.begin()) return false;
   if (replace.file().write(text.data(), static_cast<int>(text.size())) !=
       static_cast<int>(text.size())) {
     return false;
   }
-  if (!replace.commit()) return false;
-  std::error_code error;
-  std::filesystem::permissions(path, std::filesystem::perms(0644), error);
-  return !error;
+  return replace.commit();
 }
 
 // The state systemctl is-active prints; empty when it could not be asked.

@@ -1,5 +1,5 @@
 // The server's settings: the key table as registered, defaults of an empty file, value
-// flags, and the dial-up and SOCKS settings prepared from it.
+// flags, and the passwords descrambled from it.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -8,34 +8,26 @@
 
 #include "base/Password.h"
 #include "base/ProcessContext.h"
-#include "config/NetworkSettings.h"
 #include "config/ServerSettings.h"
 #include "tests/support/DataFileRecords.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
+#include "config/SettingsPasswords.h"
+#include "tests/support/ServerSettingsFile.h"
 
 namespace quillet {
 namespace {
 
-using testing::TempDir;
-using testing::writeBytes;
-
 class SettingsTest : public ::testing::Test {
  protected:
   // Settings read from a file with the given lines (CR LF, as Helmcrest writes them).
-  ServerSettings& readSettings(const std::string& lines) {
-    writeBytes(dir_.file("QUILLET.INI"), lines);
-    settings_ = std::make_unique<ServerSettings>(dir_.str("QUILLET.INI"));
-    EXPECT_TRUE(settings_->read());
-    return *settings_;
-  }
+  ServerSettings& readSettings(const std::string& lines) { return file_.read(lines); }
 
-  TempDir dir_;
-  std::unique_ptr<ServerSettings> settings_;
+  testing::ServerSettingsFile file_;
 };
 
 TEST_F(SettingsTest, KeyTableIsRegisteredInOrderWithUniqueNames) {
-  ServerSettings settings(dir_.str("QUILLET.INI"));
+  ServerSettings settings(file_.path());
   const IniStore& store = settings.store();
   ASSERT_EQ(store.count(), kServerKeyCount);
   EXPECT_EQ(kServerKeyCount, 81);
@@ -67,7 +59,7 @@ TEST_F(SettingsTest, KeyTableIsRegisteredInOrderWithUniqueNames) {
 }
 
 TEST_F(SettingsTest, MissingOrEmptyFileGivesEveryDefault) {
-  ServerSettings missing(dir_.str("QUILLET.INI"));
+  ServerSettings missing(file_.path());
   ProcessContext::instance().setFileOpenAttempts(1);  // no one-second retry
   EXPECT_FALSE(missing.read());
   ProcessContext::instance().setFileOpenAttempts(2);
@@ -113,60 +105,6 @@ TEST_F(SettingsTest, ValueFlagsTrimAndLowerCase) {
   ASSERT_EQ(settings.list(ServerKey::SendLogFileTo).count(), 1);
   EXPECT_EQ(settings.list(ServerKey::SendLogFileTo)[1], "Admin@Example.com");   // trim only
   EXPECT_EQ(settings.string(ServerKey::Postmaster), "Postmaster@Example.com");  // no flags
-}
-
-TEST_F(SettingsTest, DialUpIsPreparedOnlyWhenSwitchedOn) {
-  ServerSettings& off = readSettings("DialUpOutboundPhoneBook=Provider\r\n");
-  EXPECT_FALSE(prepareDialUpSettings(off).has_value());
-
-  const Str stored = scramble("s3cret", kDialUpOutboundPasswordKey);
-  ServerSettings& on = readSettings(
-      "DialUpOutbound=1\r\n"
-      "DialUpOutboundPhoneBook=  \"My \x84 Provider\"  \r\n"  // CP850 a-umlaut
-      "DialUpOutboundUser=J\x81rgen\r\n"
-      "DialUpOutboundPassword=" +
-      stored.toStd() +
-      "\r\n"
-      "DialUpOutboundDomain=OFFICE\r\n"
-      "DialUpOutboundKeepOpen=5\r\n");
-  const std::optional<DialUpSettings> dialUp = prepareDialUpSettings(on);
-  ASSERT_TRUE(dialUp.has_value());
-  EXPECT_EQ(dialUp->phoneBookEntry, "My \xC3\xA4 Provider");
-  EXPECT_EQ(dialUp->user, "J\xC3\xBCrgen");
-  EXPECT_EQ(dialUp->password, "s3cret");
-  EXPECT_EQ(dialUp->domain, "OFFICE");
-  EXPECT_EQ(dialUp->keepOpen, 5);
-}
-
-TEST_F(SettingsTest, PhoneBookEntryLosesOnlyOnePairOfQuotes) {
-  ServerSettings& settings = readSettings(
-      "DialUpOutbound=True\r\n"
-      "DialUpOutboundPhoneBook=\"\"Inner\"\"\r\n");
-  EXPECT_EQ(prepareDialUpSettings(settings)->phoneBookEntry, "\"Inner\"");
-  ServerSettings& lone = readSettings("DialUpOutbound=True\r\nDialUpOutboundPhoneBook=\"\r\n");
-  EXPECT_EQ(prepareDialUpSettings(lone)->phoneBookEntry, "\"");
-}
-
-TEST_F(SettingsTest, SocksDataDependsOnTheProxyType) {
-  const std::string common = "SOCKSHost=proxy.lan   \r\nSOCKSUser=office\r\nSOCKSPassword=" +
-                             scramble("pw", kSOCKSPasswordKey).toStd() + "\r\n";
-  struct Case {
-    int type;
-    bool proxy;
-    const char* host;
-    const char* password;
-  };
-  for (const Case& c : {Case{0, false, "", ""}, Case{1, true, "proxy.lan", ""},
-                        Case{2, true, "proxy.lan", "pw"}, Case{3, false, "", ""}}) {
-    ServerSettings& settings =
-        readSettings("SOCKSHostTyp=" + std::to_string(c.type) + "\r\n" + common);
-    const SocksSettings socks = prepareSocksSettings(settings);
-    EXPECT_EQ(socks.hostType, c.type);
-    EXPECT_EQ(socks.useProxy(), c.proxy) << c.type;
-    EXPECT_EQ(socks.host, c.host) << c.type;
-    EXPECT_EQ(socks.user, c.proxy ? "office" : "") << c.type;
-    EXPECT_EQ(socks.password, c.password) << c.type;
-  }
 }
 
 TEST_F(SettingsTest, MailHostPasswordIsDescrambledWithItsKey) {

@@ -1,5 +1,5 @@
 // The unique-id store: keys per mailbox, the 128-character cut, load and delete, atomic
-// save; and the duplicate Message-ID list with its holding time.
+// save.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,7 +7,6 @@
 #include <string>
 
 #include "base/FileNames.h"
-#include "pop3/DuplicateMessageIds.h"
 #include "pop3/UidlStore.h"
 #include "server/queue/SMTPInfo.h"
 #include "tests/support/FileBytes.h"
@@ -118,29 +117,6 @@ TEST(UidlStore, UnreadableFileIsNeverOverwrittenAndIsReadOnceItCanBe) {
   ArrayStr ids;
   store.knownIds("other", "x", ids);
   EXPECT_EQ(joined(ids), "kept,") << "the other mailbox's ids survive the save";
-}
-
-TEST(DuplicateMessageIds, HeldForTwoHoursThenForgotten) {
-  uint32_t now = 1000;
-  DuplicateMessageIds list([&now] { return now; });
-  const uint32_t inbound = SMTPInfo::kFromMailboxOrPickup;
-  EXPECT_FALSE(list.isDuplicate(inbound, "<a@x>"));
-  now += 7199;
-  EXPECT_TRUE(list.isDuplicate(inbound, "<a@x>"));
-  EXPECT_FALSE(list.isDuplicate(inbound, "<A@x>"));  // case-sensitive: a new id
-  now = 1000 + 7201;
-  EXPECT_TRUE(list.isDuplicate(inbound, "<a@x>"));  // found, then removed as expired
-  EXPECT_FALSE(list.isDuplicate(inbound, "<a@x>"));
-  EXPECT_TRUE(list.isDuplicate(inbound, "<a@x>"));
-}
-
-TEST(DuplicateMessageIds, OnlyInboundEntriesWithAnIdAreTested) {
-  DuplicateMessageIds list([] { return 5u; });
-  EXPECT_FALSE(list.isDuplicate(0, "<a@x>"));
-  EXPECT_FALSE(list.isDuplicate(0, "<a@x>"));
-  EXPECT_FALSE(list.isDuplicate(SMTPInfo::kFromMailboxOrPickup, ""));
-  EXPECT_FALSE(list.isDuplicate(SMTPInfo::kFromMailboxOrPickup, ""));
-  EXPECT_EQ(list.size(), 0u);
 }
 
 }  // namespace

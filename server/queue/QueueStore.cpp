@@ -1,10 +1,6 @@
 // The queue store: creating, copying, indexing, loading, listing and archiving queue files.
 #include "server/queue/QueueStore.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -24,23 +20,6 @@ constexpr uint32_t kMaxNameAttempts = MessageNameCounter::kMaxValue;
 std::mutex& directoryCreationLock() {
   static std::mutex lock;
   return lock;
-}
-
-enum class ClaimResult { Created, Taken, Failed };
-
-// Creates name exclusively (0600). The kernel decides between racing creators, so two
-// threads or processes can never be handed the same file.
-ClaimResult claimNewFile(const Str& name) {
-  const Str systemName = name.oemToAnsiCopy();
-  int fd;
-  do {
-    fd = ::open(systemName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
-  } while (fd < 0 && errno == EINTR);
-  if (fd >= 0) {
-    ::close(fd);
-    return ClaimResult::Created;
-  }
-  return errno == EEXIST ? ClaimResult::Taken : ClaimResult::Failed;
 }
 
 Str withTrailingSlash(const Str& directory) {
@@ -85,22 +64,15 @@ std::unique_ptr<File> QueueStore::createMessageFileIn(const Str& directory, Str&
   for (uint32_t attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
     const Str candidate = base + counter_.nextName() + "." + kMessageExtension;
     if (fileExists(candidate)) continue;
-    switch (claimNewFile(candidate)) {
-      case ClaimResult::Created: {
-        auto file = std::make_unique<File>(candidate);
-        if (!file->open(File::kCreate)) {
-          removeFile(candidate);
-          return nullptr;
-        }
-        path = candidate;
-        return file;
-      }
-      case ClaimResult::Taken:
-        continue;
-      case ClaimResult::Failed:
-        // A missing or unwritable directory fails for every name alike.
-        return nullptr;
+    // Created exclusively (0600): two threads or processes are never handed the same file.
+    auto file = std::make_unique<File>(candidate);
+    if (file->open(File::kCreateNew)) {
+      path = candidate;
+      return file;
     }
+    // Someone else took the name meanwhile: the next one. A missing or unwritable
+    // directory fails for every name alike.
+    if (!fileExists(candidate)) return nullptr;
   }
   return nullptr;
 }

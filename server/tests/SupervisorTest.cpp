@@ -257,15 +257,5 @@ TEST(ThreadStartListTest, AStartCutShortByAStopIsNotReported) {
   EXPECT_EQ(run.lines().count("Error"), 0);
 }
 
-TEST(SetUpSignalTest, AThreadThatEndsWithoutReportingCountsAsFailed) {
-  SetUpSignal signal;
-  { auto reporter = signal.reporter(); }  // dropped unreported
-  EXPECT_FALSE(signal.wait());
-
-  SetUpSignal failed;
-  failed.reporter()(false);
-  EXPECT_FALSE(failed.wait());
-}
-
 }  // namespace
 }  // namespace quillet

@@ -1,7 +1,9 @@
 // Temporary directories for tests (see TempDir.h).
 #include "tests/support/TempDir.h"
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <stdexcept>
@@ -27,6 +29,12 @@ int TempDir::entries() const {
   std::error_code error;
   for (fs::directory_iterator it(path_, error), end; !error && it != end; it.increment(error)) ++n;
   return n;
+}
+
+unsigned fileMode(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+  return info.st_mode & 07777;
 }
 
 }  // namespace quillet::testing

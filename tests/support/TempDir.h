@@ -29,4 +29,7 @@ class TempDir {
   std::string path_;
 };
 
+// The permission bits of a file (mode & 07777); 0 and a test failure when it is missing.
+unsigned fileMode(const std::string& path);
+
 }  // namespace quillet::testing

@@ -30,11 +30,7 @@ Timer fixedTime() {
 using testing::readBytes;
 using testing::writeBytes;
 
-unsigned modeOf(const fs::path& path) {
-  struct stat info {};
-  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
-  return info.st_mode & 07777;
-}
+unsigned modeOf(const fs::path& path) { return testing::fileMode(path.string()); }
 
 class QueueStoreTest : public ::testing::Test {
  protected:

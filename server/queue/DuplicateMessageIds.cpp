@@ -1,5 +1,5 @@
 // The duplicate Message-ID list (see DuplicateMessageIds.h).
-#include "pop3/DuplicateMessageIds.h"
+#include "server/queue/DuplicateMessageIds.h"
 
 #include "base/DateTime.h"
 #include "server/queue/SMTPInfo.h"

@@ -1,7 +1,8 @@
-// NetworkSettings: preparing the dial-up, SOCKS and mail host passwords and names.
-#include "config/NetworkSettings.h"
+// NetworkSettings: preparing the dial-up and SOCKS settings of a run.
+#include "server/NetworkSettings.h"
 
 #include "base/Password.h"
+#include "config/SettingsPasswords.h"
 
 namespace quillet {
 namespace {
@@ -17,13 +18,6 @@ Str withoutSurroundingQuotes(const Str& text) {
 }
 
 }  // namespace
-
-Str prepareSettingsPassword(const Str& stored, const char* key) {
-  Str text = stored;
-  text.trimRight();
-  text.oemToAnsi();
-  return descramble(text, Str(key));
-}
 
 std::optional<DialUpSettings> prepareDialUpSettings(const ServerSettings& settings) {
   if (!settings.boolean(ServerKey::DialUpOutbound)) return std::nullopt;
@@ -54,11 +48,6 @@ SocksSettings prepareSocksSettings(const ServerSettings& settings) {
         prepareSettingsPassword(settings.string(ServerKey::SOCKSPassword), kSOCKSPasswordKey);
   }
   return socks;
-}
-
-Str prepareOutboundAuthPassword(const ServerSettings& settings) {
-  return prepareSettingsPassword(settings.string(ServerKey::OutboundExchAuthPassword),
-                                 kOutboundExchAuthPasswordKey);
 }
 
 }  // namespace quillet

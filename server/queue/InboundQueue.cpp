@@ -1,5 +1,5 @@
 // The in-memory inbound queue (see InboundQueue.h).
-#include "pop3/InboundQueue.h"
+#include "server/queue/InboundQueue.h"
 
 namespace quillet {
 

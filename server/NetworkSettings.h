@@ -1,13 +1,14 @@
 // NetworkSettings: the dial-up and SOCKS settings of a run, prepared once from the
-// server's settings into plain values that the dial-up and SOCKS code take as they are.
+// server's settings into the plain values that the network layer's dial-up and SOCKS code
+// take as they are. It lives with the server, which assembles a run, so that the
+// configuration library needs no network code.
 //
 // Preparation converts from the OEM code page of the settings file to UTF-8, trims, strips
-// quotes and descrambles the stored passwords with their keys. Passwords are returned in
-// plain text and may hold any byte; the code that sends one must refuse line breaks and
-// NUL itself. Nothing here touches the network.
+// quotes and descrambles the stored passwords with their keys (config/SettingsPasswords.h).
+// Passwords are returned in plain text and may hold any byte; the code that sends one must
+// refuse line breaks and NUL itself. Nothing here touches the network.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 
 #include "base/Str.h"
@@ -23,12 +24,5 @@ namespace quillet {
 // The SOCKS settings: the type always, host and user only for types 1 and 2, the password
 // only for type 2.
 [[nodiscard]] SocksSettings prepareSocksSettings(const ServerSettings& settings);
-
-// The plain password for the mail host's authentication (OutboundExchAuthPassword).
-[[nodiscard]] Str prepareOutboundAuthPassword(const ServerSettings& settings);
-
-// A password from the settings file: trailing blanks removed, converted to UTF-8, then
-// descrambled with key (base/Password.h).
-[[nodiscard]] Str prepareSettingsPassword(const Str& stored, const char* key);
 
 }  // namespace quillet
