@@ -4,7 +4,7 @@
 #include <future>
 #include <memory>
 
-#include "base/DateTime.h"
+#include "base/Clock.h"
 #include "pop3/POPInThread.h"
 
 namespace quillet {
@@ -18,10 +18,6 @@ POPInConMgrThread::~POPInConMgrThread() {
 
 void POPInConMgrThread::log(const Str& text) const {
   if (context_.write) context_.write(id(), text);
-}
-
-uint32_t POPInConMgrThread::now() const {
-  return context_.clock ? context_.clock() : currentTimestamp();
 }
 
 int POPInConMgrThread::run() {
@@ -76,12 +72,12 @@ bool POPInConMgrThread::startMailbox(int mailboxNumber) {
 void POPInConMgrThread::pass(bool fetchAll) {
   const int total = context_.mailboxes.count();
   for (int number = 1; number <= total && keepRunning(); ++number) {
-    if (!isDue(number, fetchAll, now())) continue;
+    if (!isDue(number, fetchAll, currentTimestamp())) continue;
     if (!waitForFreeConnection()) return;
     if (!startMailbox(number)) log("Error: Unable to start inbound POP3 thread");
     BaseObj::Guard guard(context_.mailboxes);
     if (number <= context_.mailboxes.count()) {
-      context_.mailboxes.item(number).schedule.markRun(now());
+      context_.mailboxes.item(number).schedule.markRun(currentTimestamp());
     }
   }
 }

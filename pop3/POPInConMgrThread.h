@@ -31,7 +31,6 @@ class POPInConMgrThread : public BaseThread {
   [[nodiscard]] bool waitForFreeConnection();
   // Starts the mailbox's thread and waits until it has marked the mailbox busy.
   [[nodiscard]] bool startMailbox(int mailboxNumber);
-  [[nodiscard]] uint32_t now() const;
   void log(const Str& text) const;
 
   POPInContext& context_;

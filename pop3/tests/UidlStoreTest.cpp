@@ -4,12 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
 
+#include "base/Clock.h"
 #include "base/FileNames.h"
 #include "pop3/DuplicateMessageIds.h"
 #include "pop3/UidlStore.h"
 #include "server/queue/SMTPInfo.h"
+#include "tests/support/ClockDriver.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
@@ -121,21 +124,21 @@ TEST(UidlStore, UnreadableFileIsNeverOverwrittenAndIsReadOnceItCanBe) {
 }
 
 TEST(DuplicateMessageIds, HeldForTwoHoursThenForgotten) {
-  uint32_t now = 1000;
-  DuplicateMessageIds list([&now] { return now; });
+  TestClock clock(testing::localTime(2026, 12, 7, 23, 0, 0));
+  DuplicateMessageIds list;
   const uint32_t inbound = SMTPInfo::kFromMailboxOrPickup;
   EXPECT_FALSE(list.isDuplicate(inbound, "<a@x>"));
-  now += 7199;
+  clock.advance(std::chrono::seconds(7199));
   EXPECT_TRUE(list.isDuplicate(inbound, "<a@x>"));
   EXPECT_FALSE(list.isDuplicate(inbound, "<A@x>"));  // case-sensitive: a new id
-  now = 1000 + 7201;
-  EXPECT_TRUE(list.isDuplicate(inbound, "<a@x>"));  // found, then removed as expired
+  clock.advance(std::chrono::seconds(2));            // past midnight: held across the day change
+  EXPECT_TRUE(list.isDuplicate(inbound, "<a@x>"));   // found, then removed as expired
   EXPECT_FALSE(list.isDuplicate(inbound, "<a@x>"));
   EXPECT_TRUE(list.isDuplicate(inbound, "<a@x>"));
 }
 
 TEST(DuplicateMessageIds, OnlyInboundEntriesWithAnIdAreTested) {
-  DuplicateMessageIds list([] { return 5u; });
+  DuplicateMessageIds list;
   EXPECT_FALSE(list.isDuplicate(0, "<a@x>"));
   EXPECT_FALSE(list.isDuplicate(0, "<a@x>"));
   EXPECT_FALSE(list.isDuplicate(SMTPInfo::kFromMailboxOrPickup, ""));
