@@ -19,16 +19,17 @@ std::mutex replacementMutex;
 int64_t testWallNs = 0;       // guarded by replacementMutex: nanoseconds since 1970 UTC
 int64_t testMonotonicNs = 0;  // guarded by replacementMutex
 
-int64_t systemWallNs() {
+int64_t systemNs(clockid_t clock) {
   timespec current{};
-  clock_gettime(CLOCK_REALTIME, &current);
+  clock_gettime(clock, &current);
   return int64_t{current.tv_sec} * kNanosecondsPerSecond + current.tv_nsec;
 }
 
-int64_t systemMonotonicNs() {
-  timespec current{};
-  clock_gettime(CLOCK_MONOTONIC, &current);
-  return int64_t{current.tv_sec} * kNanosecondsPerSecond + current.tv_nsec;
+int64_t systemMonotonicNs() { return systemNs(CLOCK_MONOTONIC); }
+
+// Whole seconds of a nanosecond count, rounded down (also before 1970).
+int64_t wholeSeconds(int64_t ns) {
+  return ns >= 0 ? ns / kNanosecondsPerSecond : -((-ns - 1) / kNanosecondsPerSecond) - 1;
 }
 
 // Each reading copies one value under the lock; a reader never sees a guard half gone.
@@ -42,7 +43,7 @@ bool testReading(const int64_t& value, int64_t& out) {
 
 int64_t wallNs() {
   int64_t value = 0;
-  return testReading(testWallNs, value) ? value : systemWallNs();
+  return testReading(testWallNs, value) ? value : systemNs(CLOCK_REALTIME);
 }
 
 // The UTC nanoseconds of a local date and time; the system's zone rules decide, an
@@ -103,14 +104,8 @@ Timer localTimeAt(int64_t seconds, long nanoseconds) {
 
 Timer now() {
   const int64_t ns = wallNs();
-  // Floor division, so a moment before 1970 keeps its nanoseconds non-negative.
-  int64_t seconds = ns / kNanosecondsPerSecond;
-  int64_t rest = ns % kNanosecondsPerSecond;
-  if (rest < 0) {
-    rest += kNanosecondsPerSecond;
-    --seconds;
-  }
-  return localTimeAt(seconds, static_cast<long>(rest));
+  const int64_t seconds = wholeSeconds(ns);
+  return localTimeAt(seconds, static_cast<long>(ns - seconds * kNanosecondsPerSecond));
 }
 
 uint32_t currentTimestamp() {
@@ -118,10 +113,7 @@ uint32_t currentTimestamp() {
   return toTimestamp(t.date, t.time);
 }
 
-int64_t utcSeconds() {
-  const int64_t ns = wallNs();
-  return ns >= 0 ? ns / kNanosecondsPerSecond : -((-ns - 1) / kNanosecondsPerSecond) - 1;
-}
+int64_t utcSeconds() { return wholeSeconds(wallNs()); }
 
 TestClock::TestClock(const Timer& localStart) {
   const int64_t wall = wallNsOfLocal(localStart);
