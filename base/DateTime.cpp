@@ -3,9 +3,9 @@
 #include "base/DateTime.h"
 
 #include <chrono>
-#include <ctime>
 #include <thread>
 
+#include "base/Clock.h"
 #include "base/ProcessContext.h"
 
 namespace quillet {
@@ -151,11 +151,6 @@ void fromTimestamp(uint32_t seconds, Date& date, Time& time) {
               static_cast<uint16_t>(inDay % 60), 0};
 }
 
-uint32_t currentTimestamp() {
-  const Timer t = now();
-  return toTimestamp(t.date, t.time);
-}
-
 bool isValidTime(const Time& time) {
   return time.hour <= 23 && time.minute <= 59 && time.second <= 59;
 }
@@ -217,14 +212,13 @@ Str formatTime(const Time& time, int format) {
 void waitSeconds(int n) {
   using namespace std::chrono;
   if (n < 0) n = 0;
-  // The second boundaries of local time are those of the system clock (zones differ by
-  // whole minutes), so the real-time clock's seconds are looked at directly.
-  auto wallSecond = [] { return static_cast<int64_t>(std::time(nullptr)); };
-  const auto deadline = steady_clock::now() + seconds(n + 1) + milliseconds(600);
-  const int64_t start = wallSecond();
+  // The second boundaries of local time are those of UTC (zones differ by whole
+  // minutes), so the UTC seconds are looked at directly.
+  const WaitDeadline deadline(seconds(n + 1) + milliseconds(600));
+  const int64_t start = utcSeconds();
   int64_t boundary = -1;
-  while (ProcessContext::instance().running() && steady_clock::now() < deadline) {
-    const int64_t current = wallSecond();
+  while (ProcessContext::instance().running() && !deadline.reached()) {
+    const int64_t current = utcSeconds();
     if (boundary < 0 && current != start) boundary = current;
     if (boundary >= 0 && current - boundary >= n) return;
     std::this_thread::sleep_for(milliseconds(300));

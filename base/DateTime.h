@@ -24,16 +24,13 @@ struct Time {
   uint16_t hour = 0, minute = 0, second = 0, milliseconds = 0;
 };
 
-// A local date and time; Timer{} is all zero, now() gives the current one.
+// A local date and time; Timer{} is all zero, now() of base/Clock.h gives the current one.
 struct Timer {
   Date date;
   Time time;
 };
 using TimerDate = Date;
 using TimerTime = Time;
-
-// The current local date and time (from the replaceable source of base/Clock.h).
-Timer now();
 
 // Dates are equal when year, month and day are; dayOfWeek follows from them.
 bool operator==(const Date& a, const Date& b);
@@ -61,8 +58,6 @@ bool operator==(const Time& a, const Time& b);
 [[nodiscard]] uint32_t toTimestamp(const Date& date, const Time& time);
 // The inverse of toTimestamp (milliseconds 0, dayOfWeek filled in).
 void fromTimestamp(uint32_t seconds, Date& date, Time& time);
-// The timestamp of the current local date and time.
-[[nodiscard]] uint32_t currentTimestamp();
 
 // --- times ---
 
@@ -92,10 +87,11 @@ void fromTimestamp(uint32_t seconds, Date& date, Time& time);
 // Two-digit fields: 1 HH:MM, 2 HH:MM:SS, 3 HHMM, any other HHMMSS.
 [[nodiscard]] Str formatTime(const Time& time, int format);
 
-// Waits until the local clock's second changes, then until it has advanced by n more
-// seconds, looking every 300 ms. Ends early when the process is asked to stop
-// (ProcessContext running flag cleared), and never lasts much longer than n + 1 seconds
-// even when the wall clock is set back meanwhile.
+// Waits until the clock's second changes, then until it has advanced by n more seconds,
+// looking every 300 ms (base/Clock.h: a moved test clock ends it at the next look). Ends
+// early when the process is asked to stop (ProcessContext running flag cleared), and
+// never lasts much longer than n + 1 seconds of the monotonic reading even when the date
+// is set back meanwhile.
 void waitSeconds(int n);
 
 }  // namespace quillet

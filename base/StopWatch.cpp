@@ -3,10 +3,12 @@
 
 #include <chrono>
 
+#include "base/Clock.h"
+
 namespace quillet {
 
 uint32_t StopWatch::tickCount() {
-  auto sinceBoot = std::chrono::steady_clock::now().time_since_epoch();
+  auto sinceBoot = MonotonicClock::now().time_since_epoch();
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(sinceBoot).count();
   return static_cast<uint32_t>(static_cast<uint64_t>(ms));
 }

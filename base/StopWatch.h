@@ -1,8 +1,8 @@
-// StopWatch: milliseconds since it was made or restarted, from the monotonic clock (not
-// affected by changes of the wall clock). The start is kept as a 32-bit tick count like the
-// system's other millisecond counters; differences are taken modulo 2^32, so a wrap of the
-// counter (every 49.7 days) never gives a negative or huge value. It does not measure
-// spans longer than 49.7 days.
+// StopWatch: milliseconds since it was made or restarted, from the monotonic reading of
+// base/Clock.h (not affected by changes of the date; moved by a test clock). The start is kept as a
+// 32-bit tick count like the system's other millisecond counters; differences are taken modulo
+// 2^32, so a wrap of the counter (every 49.7 days) never gives a negative or huge value. It does
+// not measure spans longer than 49.7 days.
 #pragma once
 
 #include <cstdint>

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <thread>
 
+#include "base/Clock.h"
+
 namespace quillet {
 namespace {
 
@@ -124,11 +126,10 @@ int DialUp::hangUp() {
     (void)link_->bringDown(entryName_);
     // Wait until the line is really down, so a new dial does not meet the old line; the
     // wait is bounded because the system may keep a connection that will not go down.
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(timing_.waitMs);
+    const WaitDeadline until{std::chrono::milliseconds(timing_.waitMs)};
     std::vector<std::string> names;
     while (link_->activeConnections(names) == 0 && contains(names, entryName_) &&
-           Clock::now() < until) {
+           !until.reached()) {
       std::this_thread::sleep_for(std::chrono::milliseconds(timing_.pollMs));
     }
   }

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "base/Clock.h"
 #include "base/ProcessContext.h"
 
 namespace quillet {
@@ -55,14 +56,12 @@ int NetworkUpDown::networkUp(DialUpSession& holder, int32_t threadId) {
 void NetworkUpDown::waitKeepOpen(const DialUpSession& holder) const {
   // Other threads may join the connection meanwhile and so keep it up. The wait is slept
   // in short slices so that a stop ends it at once.
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point until =
-      Clock::now() +
-      std::chrono::milliseconds(int64_t{dialUp_->keepOpen()} * options_.keepOpenStepMs);
+  const WaitDeadline until(
+      std::chrono::milliseconds(int64_t{dialUp_->keepOpen()} * options_.keepOpenStepMs));
   while (holder.entered && options_.running()) {
-    const Clock::duration left = until - Clock::now();
-    if (left <= Clock::duration::zero()) break;
-    std::this_thread::sleep_for(std::min<Clock::duration>(left, std::chrono::milliseconds(250)));
+    const int sleepMs = until.sliceMs(250);
+    if (sleepMs <= 0) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
   }
 }
 

@@ -6,14 +6,13 @@
 #include <thread>
 #include <vector>
 
+#include "base/Clock.h"
 #include "base/ProcessContext.h"
 #include "net/Resolver.h"
 #include "platform/IcmpEcho.h"
 
 namespace quillet {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 class IcmpEchoProbe final : public EchoProbe {
  public:
@@ -88,11 +87,11 @@ Str RouterWakeUp::target(const WakeUpSettings& settings) {
 }
 
 bool RouterWakeUp::pause(int ms) const {
-  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(ms);
+  const WaitDeadline until{std::chrono::milliseconds(ms)};
   while (running_()) {
-    const auto left = until - Clock::now();
-    if (left <= Clock::duration::zero()) return true;
-    std::this_thread::sleep_for(std::min<Clock::duration>(left, std::chrono::milliseconds(250)));
+    const int sleepMs = until.sliceMs(250);
+    if (sleepMs <= 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
   }
   return false;
 }
@@ -112,17 +111,16 @@ bool RouterWakeUp::attempt(const Str& target, uint32_t& replier) {
 bool RouterWakeUp::run(Str* replier) {
   if (!enabled() || !probe_) return false;
   const Str asked = target(settings_);
-  const Clock::time_point deadline =
-      Clock::now() + std::chrono::seconds(std::max<int32_t>(settings_.seconds, 0));
+  const WaitDeadline deadline{std::chrono::seconds(std::max<int32_t>(settings_.seconds, 0))};
   while (running_()) {
     uint32_t from = 0;
     if (attempt(asked, from)) {
       if (replier != nullptr) *replier = dotted(from);
       return true;
     }
-    if (Clock::now() >= deadline) return false;
+    if (deadline.reached()) return false;
     if (!pause(timing_.retryPauseMs)) return false;
-    if (Clock::now() >= deadline) return false;
+    if (deadline.reached()) return false;
   }
   return false;
 }

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include "base/Clock.h"
 #include "base/ErrorCodes.h"
 #include "base/ProcessContext.h"
 #include "net/WinsockCodes.h"
@@ -19,7 +20,6 @@ int slicesFor(int timeoutMs) {
 }
 
 int waitSliced(int fd, WaitKind kind, int timeoutMs, int expiryCode, const SliceTiming& timing) {
-  using Clock = std::chrono::steady_clock;
   const ProcessContext& context = ProcessContext::instance();
   short events = 0;
   switch (kind) {
@@ -37,14 +37,13 @@ int waitSliced(int fd, WaitKind kind, int timeoutMs, int expiryCode, const Slice
   const int checkMs = std::max(1, timing.checkMs);
   const int slices = slicesFor(timeoutMs);
   for (int slice = 0; slice < slices; ++slice) {
-    const Clock::time_point sliceEnd = Clock::now() + std::chrono::milliseconds(sliceMs);
+    const WaitDeadline sliceEnd(std::chrono::milliseconds{sliceMs});
     for (;;) {
       if (!context.running()) return err::kTerminated;
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(sliceEnd - Clock::now()).count();
-      if (left <= 0) break;
+      const int pollMs = sliceEnd.sliceMs(checkMs);
+      if (pollMs <= 0) break;
       pollfd entry{fd, events, 0};
-      const int ready = ::poll(&entry, 1, static_cast<int>(std::min<long long>(left, checkMs)));
+      const int ready = ::poll(&entry, 1, pollMs);
       if (ready < 0) {
         if (errno == EINTR) continue;
         return winsockCodeFromErrno(errno);

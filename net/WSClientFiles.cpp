@@ -7,6 +7,7 @@
 #include <chrono>
 #include <vector>
 
+#include "base/Clock.h"
 #include "base/ErrorCodes.h"
 #include "base/File.h"
 #include "base/ProcessContext.h"
@@ -74,9 +75,8 @@ int WSClient::recvToFile(File& file, int64_t total, int chunk, int timeoutMs) {
 }
 
 int WSClient::recvDotTerminatedToFile(File& file, int timeoutMs, int64_t maxBytes) {
-  using Clock = std::chrono::steady_clock;
   DotTerminator terminator;
-  Clock::time_point lastData = Clock::now();
+  MonotonicClock::time_point lastData = MonotonicClock::now();
   int64_t written = 0;
   for (;;) {
     if (!readBuffer_.empty()) {
@@ -88,13 +88,13 @@ int WSClient::recvDotTerminatedToFile(File& file, int timeoutMs, int64_t maxByte
       written += keep;
       readBuffer_.consume(keep);
       if (end >= 0) return 0;
-      lastData = Clock::now();
+      lastData = MonotonicClock::now();
     }
     if (!ProcessContext::instance().running()) return err::kTerminated;
     const int result = fillBuffer(timeoutMs, kDotBlockRead);
     if (result == 0) continue;
     if (result == err::kTerminated || result == err::kReadTimeout) return result;
-    const auto idle = Clock::now() - lastData;
+    const auto idle = MonotonicClock::now() - lastData;
     if (idle > std::chrono::milliseconds(timeoutMs)) return err::kTimeout;
     return result;
   }

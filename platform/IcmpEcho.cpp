@@ -13,6 +13,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "base/Clock.h"
+
 namespace quillet {
 namespace {
 
@@ -94,17 +96,14 @@ int IcmpEcho::echo(uint32_t target, const std::vector<uint8_t>& payload, int tim
     return errno;
   }
 
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  const WaitDeadline deadline{std::chrono::milliseconds(timeoutMs)};
   uint8_t packet[kReceiveBuffer];
   while (true) {
     if (keepWaiting && !keepWaiting()) return ECANCELED;
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return ETIMEDOUT;
+    const int pollMs = deadline.sliceMs(kPollSliceMs);
+    if (pollMs <= 0) return ETIMEDOUT;
     pollfd waitFor{fd_, POLLIN, 0};
-    const int ready =
-        ::poll(&waitFor, 1, static_cast<int>(std::min<long long>(left, kPollSliceMs)));
+    const int ready = ::poll(&waitFor, 1, pollMs);
     if (ready < 0 && errno != EINTR) return errno;
     if (ready <= 0) continue;
     sockaddr_in from{};

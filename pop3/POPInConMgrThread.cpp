@@ -1,7 +1,7 @@
 // The POP3 inbound connection manager (see POPInConMgrThread.h).
 #include "pop3/POPInConMgrThread.h"
 
-#include "base/DateTime.h"
+#include "base/Clock.h"
 #include "base/ProcessContext.h"
 #include "base/ThreadStart.h"
 #include "pop3/POPInThread.h"
@@ -17,10 +17,6 @@ POPInConMgrThread::~POPInConMgrThread() {
 
 void POPInConMgrThread::log(const Str& text) const {
   if (context_.write) context_.write(id(), text);
-}
-
-uint32_t POPInConMgrThread::now() const {
-  return context_.clock ? context_.clock() : currentTimestamp();
 }
 
 int POPInConMgrThread::run() {
@@ -68,7 +64,7 @@ bool POPInConMgrThread::startMailbox(int mailboxNumber) {
 void POPInConMgrThread::pass(bool fetchAll) {
   const int total = context_.mailboxes.count();
   for (int number = 1; number <= total && keepRunning(); ++number) {
-    if (!isDue(number, fetchAll, now())) continue;
+    if (!isDue(number, fetchAll, currentTimestamp())) continue;
     if (!waitForFreeConnection()) return;
     // A start cut short because the run is stopping is no failure worth reporting.
     if (!startMailbox(number) && ProcessContext::instance().running()) {
@@ -76,7 +72,7 @@ void POPInConMgrThread::pass(bool fetchAll) {
     }
     BaseObj::Guard guard(context_.mailboxes);
     if (number <= context_.mailboxes.count()) {
-      context_.mailboxes.item(number).schedule.markRun(now());
+      context_.mailboxes.item(number).schedule.markRun(currentTimestamp());
     }
   }
 }

@@ -32,7 +32,6 @@ class POPInConMgrThread : public BaseThread {
   // Starts the mailbox's thread and waits until it has marked the mailbox busy (or the
   // run is stopping).
   [[nodiscard]] bool startMailbox(int mailboxNumber);
-  [[nodiscard]] uint32_t now() const;
   void log(const Str& text) const;
 
   POPInContext& context_;

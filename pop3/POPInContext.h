@@ -72,8 +72,6 @@ struct POPInContext {
   std::function<void(uint32_t eventId, const Str& text)> event;
   // Unset: no notification is sent.
   POPStatusNotifier statusNotifier;
-  // The current timestamp for the schedules; currentTimestamp() when unset.
-  std::function<uint32_t()> clock;
   // The running mailbox threads, compared with the connection limit.
   std::atomic<int32_t> runningMailboxThreads{0};
 };

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "base/Clock.h"
 #include "base/DateTime.h"
 #include "base/Sema.h"
 #include "config/DataFiles.h"

@@ -63,8 +63,7 @@ Kernel::Kernel(const Str& programDirectory, bool serviceMode, MessageOutput::Pla
   logOptions.logPath = settings_->string(ServerKey::LogPath);
   logOptions.purgeDays = settings_->integer(ServerKey::LogFilePurgeDays);
   logOptions.programDirectory = programDirectory_;
-  output_ =
-      std::make_unique<MessageOutput>(logOptions, MessageOutput::ClockSource{}, std::move(plain));
+  output_ = std::make_unique<MessageOutput>(logOptions, std::move(plain));
   // Messages of the base library (the stop sequence's) become timestamped lines.
   MessageOutput* output = output_.get();
   process.setMessageSink([output](const std::string& line) { output->write(Str(line), true); });

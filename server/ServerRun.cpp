@@ -11,9 +11,9 @@
 #include <thread>
 
 #include "base/ArrayTmpl.h"
+#include "base/Clock.h"
 #include "base/ProcessContext.h"
 #include "base/Sema.h"
-#include "base/StopWatch.h"
 #include "net/LocalHost.h"
 #include "platform/EventLog.h"
 #include "platform/ProcessControl.h"
@@ -51,9 +51,8 @@ void setConsoleTitle(const char* title) {
 // The start-up delay: the full time, polled every 300 ms; a stop request does not shorten
 // it (the run after it sees the request at once).
 void delayStartup(int seconds) {
-  StopWatch watch;
-  const uint64_t total = static_cast<uint64_t>(seconds) * 1000;
-  while (watch.elapsed() < total) std::this_thread::sleep_for(kDelayPoll);
+  const WaitDeadline end{std::chrono::seconds(seconds)};
+  while (!end.reached()) std::this_thread::sleep_for(kDelayPoll);
 }
 
 void writeHostAddresses(AppData& app) {

@@ -1,10 +1,9 @@
 // Tests of the calendar arithmetic, the 1994 timestamp, fixed-position parsing and
-// formatting, the replaceable clock and the clock-aligned wait.
+// formatting and the clock-aligned wait on the system clock.
 #include <gtest/gtest.h>
 
 #include <chrono>
 
-#include "base/Clock.h"
 #include "base/DateTime.h"
 #include "base/ProcessContext.h"
 
@@ -177,18 +176,6 @@ TEST(DateTimeTest, FormatsDatesAndTimes) {
   EXPECT_EQ(formatTime(t, 3).toStd(), "0506");
   EXPECT_EQ(formatTime(t, 4).toStd(), "050607");
   EXPECT_EQ(formatTime(t, 0).toStd(), "050607");
-}
-
-TEST(DateTimeTest, ClockSourceCanBeReplacedAndRestored) {
-  setLocalTimeSource([] { return Timer{makeDate(1994, 1, 2), makeTime(0, 0, 10)}; });
-  EXPECT_EQ(now().date, makeDate(1994, 1, 2));
-  EXPECT_EQ(currentTimestamp(), 86410u);
-  setLocalTimeSource({});
-  const Timer real = now();
-  EXPECT_TRUE(isValidDate(real.date));
-  EXPECT_GE(real.date.year, 2024);
-  EXPECT_EQ(real.date.dayOfWeek, dayOfWeek(real.date));
-  EXPECT_GT(currentTimestamp(), 86410u);
 }
 
 TEST(DateTimeTest, WaitSecondsWaitsForWholeClockSeconds) {

@@ -1,9 +1,12 @@
 // The mailbox schedule: windows built from record text and the due test over a week of
-// moments, driven by a simulated manager that looks once a minute and marks each start.
+// moments, driven by a simulated manager that looks at a moved clock once a minute and
+// marks each start.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <vector>
 
+#include "base/Clock.h"
 #include "base/DateTime.h"
 #include "config/Schedule.h"
 
@@ -23,16 +26,22 @@ uint32_t moment(int day, int hour, int minute, int second = 0) {
   return toTimestamp(date, time);
 }
 
-// Looks every 60 seconds from start for the given number of minutes, marking a run
-// whenever the schedule is due; returns the moments of the starts.
+// Looks once a minute for the given number of minutes at the clock, which starts at start
+// and is moved on by 60 seconds after each look, marking a run whenever the schedule is
+// due; returns the moments of the starts.
 std::vector<uint32_t> simulate(Schedule& schedule, uint32_t start, int minutes) {
+  Timer begin;
+  fromTimestamp(start, begin.date, begin.time);
+  TestClock clock(begin);
   std::vector<uint32_t> starts;
   for (int i = 0; i < minutes; ++i) {
-    const uint32_t now = start + static_cast<uint32_t>(i) * 60;
+    const uint32_t now = currentTimestamp();
+    EXPECT_EQ(now, start + static_cast<uint32_t>(i) * 60);
     if (schedule.due(now)) {
       schedule.markRun(now);
       starts.push_back(now);
     }
+    clock.advance(std::chrono::seconds(60));
   }
   return starts;
 }

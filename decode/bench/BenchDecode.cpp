@@ -13,6 +13,7 @@
 #include <fstream>
 #include <string>
 
+#include "base/Clock.h"
 #include "decode/SMTPDecode.h"
 
 using namespace quillet;
@@ -55,9 +56,9 @@ int parse(const char* path, const char* tempDir) {
   options.tempDirectory = tempDir;
   SMTPDecode decoder(options);
   ParseResult result;
-  auto start = std::chrono::steady_clock::now();
+  auto start = MonotonicClock::now();
   int code = decoder.parseFile(path, result);
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  double seconds = std::chrono::duration<double>(MonotonicClock::now() - start).count();
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   unsigned long long decoded = 0;

@@ -10,9 +10,11 @@
 #include <thread>
 #include <vector>
 
+#include "base/Clock.h"
 #include "net/DialUp.h"
 #include "net/NetworkUpDown.h"
 #include "platform/NetworkManager.h"
+#include "tests/support/ClockDriver.h"
 
 namespace quillet {
 namespace {
@@ -252,6 +254,21 @@ TEST(DialUp, KeepOpenWaitLetsAnotherHolderJoin) {
   f.running = false;  // the second leaves at once when the program stops
   EXPECT_EQ(f.network.networkDown(second, 2), 0);
   EXPECT_EQ(f.takeMessages(), std::vector<std::string>{"2: Dial-up connection closed"});
+  EXPECT_EQ(f.system->takenDown.size(), 1u);
+}
+
+TEST(DialUp, MovedClockEndsTheKeepOpenWait) {
+  TestClock clock(testing::localTime(2026, 12, 7, 6, 0, 0));
+  Fixture f(/*keepOpen=*/30, /*keepOpenStepMs=*/1000);
+  DialUpSession holder;
+  ASSERT_EQ(f.network.networkUp(holder, 1), 0);
+  int rc = -1;
+  const auto start = std::chrono::steady_clock::now();
+  const std::chrono::milliseconds moved = testing::advanceUntilDone(
+      clock, [&] { rc = f.network.networkDown(holder, 1); }, std::chrono::milliseconds(200));
+  EXPECT_EQ(rc, 0);
+  EXPECT_GE(moved, std::chrono::seconds(30));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
   EXPECT_EQ(f.system->takenDown.size(), 1u);
 }
 

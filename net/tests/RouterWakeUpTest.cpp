@@ -6,9 +6,11 @@
 #include <atomic>
 #include <chrono>
 
+#include "base/Clock.h"
 #include "net/NetworkUpDown.h"
 #include "net/RouterWakeUp.h"
 #include "platform/IcmpEcho.h"
+#include "tests/support/ClockDriver.h"
 
 namespace quillet {
 namespace {
@@ -104,6 +106,21 @@ TEST(RouterWakeUp, NoAnswerEndsAtTheDeadlineAfterRepeatedAttempts) {
   EXPECT_GE(log.opens, 2);
   EXPECT_EQ(log.echoes, log.opens * 5);
   EXPECT_EQ(log.closes, log.opens);
+}
+
+TEST(RouterWakeUp, MovedClockEndsTheWakeUpAtItsDeadline) {
+  TestClock clock(testing::localTime(2026, 12, 7, 6, 0, 0));
+  ProbeLog log;
+  RouterWakeUp wakeUp(settingsFor(60, "192.0.2.1"), std::make_unique<FakeProbe>(log, true, true, 0),
+                      kQuick);
+  bool answered = true;
+  const auto start = std::chrono::steady_clock::now();
+  const std::chrono::milliseconds moved = testing::advanceUntilDone(
+      clock, [&] { answered = wakeUp.run(); }, std::chrono::milliseconds(500));
+  EXPECT_FALSE(answered);
+  EXPECT_GE(moved, std::chrono::seconds(60));
+  EXPECT_LT(secondsSince(start), 30.0) << "ended by the clock, not by 60 real seconds";
+  EXPECT_GE(log.opens, 2);
 }
 
 TEST(RouterWakeUp, FailingAttemptsArePacedNotSpun) {

@@ -27,7 +27,7 @@ TEST(TlsRefusal, PlainTextPeerFailsTheHandshake) {
   ScriptedPeer peer(ScriptedPeer::saysThenListens("+OK POP3 server ready, no TLS here\r\n"));
   WSClient client;
   useImplicitTls(client);
-  client.setSliceTiming(SliceTiming{50, 10});
+  client.setSliceTiming(SliceTiming{500, 10});
   ASSERT_EQ(client.open(), 0);
   EXPECT_EQ(client.connect("localhost", peer.port(), 5000, 0), err::kTlsHandshakeFailed);
   EXPECT_FALSE(client.isOpen());
@@ -70,7 +70,7 @@ TEST(TlsRefusal, BytesAheadOfTheUpgradeAreRefused) {
     ScriptedPeer::readToEnd(fd);
   });
   WSClient client;
-  client.setSliceTiming(SliceTiming{50, 10});
+  client.setSliceTiming(SliceTiming{500, 10});
   ASSERT_EQ(client.open(), 0);
   ASSERT_EQ(client.connect("127.0.0.1", peer.port(), 5000, 0), 0);
   Str reply;

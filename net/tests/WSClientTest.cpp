@@ -19,15 +19,18 @@ namespace {
 using testing::ScriptedPeer;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kQuickSliceMs = 50;
+constexpr int kQuickSliceMs = 50;      // for the tests of time-outs
+constexpr int kPatientSliceMs = 2000;  // a busy machine never turns a peer's pause into one
 
 long long millisecondsSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-// A client connected to the peer, with short slices so time-outs take milliseconds.
-void connectClient(WSClient& client, const ScriptedPeer& peer, const char* host = "127.0.0.1") {
-  client.setSliceTiming(SliceTiming{kQuickSliceMs, 10});
+// A client connected to the peer; tests of time-outs ask for short slices so that they take
+// milliseconds.
+void connectClient(WSClient& client, const ScriptedPeer& peer, const char* host = "127.0.0.1",
+                   int sliceMs = kPatientSliceMs) {
+  client.setSliceTiming(SliceTiming{sliceMs, 10});
   ASSERT_EQ(client.open(), 0);
   ASSERT_EQ(client.connect(host, peer.port(), 5000, 0), 0);
 }
@@ -55,6 +58,7 @@ TEST(WSClientLines, DropsZeroBytesAndKeepsWhatFollowsTheLine) {
   int received = 0;
   ASSERT_EQ(client.recvExact(data, 4, 5000, received), 0);
   EXPECT_EQ(std::string(data, 4), "DATA");
+  client.setSliceTiming(SliceTiming{kQuickSliceMs, 10});
   EXPECT_EQ(client.waitSocket(2, 1000), err::kTimeout);
   client.close(0);
 }
@@ -75,7 +79,7 @@ TEST(WSClientLines, SilentPeerTimesOutAfterTheSlicesOfTheTimeOut) {
   std::atomic<bool> done{false};
   ScriptedPeer peer(ScriptedPeer::holdsUntil(done));
   WSClient client;
-  connectClient(client, peer);
+  connectClient(client, peer, "127.0.0.1", kQuickSliceMs);
   Str line;
   // 5000 ms is one slice, 25000 ms two, 60000 ms six.
   for (const auto& [timeoutMs, slices] :
@@ -98,7 +102,7 @@ TEST(WSClientLines, PeerThatStopsReadingGivesAWriteTimeOut) {
   std::atomic<bool> done{false};
   ScriptedPeer peer(ScriptedPeer::holdsUntil(done));
   WSClient client;
-  connectClient(client, peer);
+  connectClient(client, peer, "127.0.0.1", kQuickSliceMs);
   const std::string bulk(32 << 20, 'z');  // more than the socket buffers of both ends hold
   EXPECT_EQ(client.sendAll(bulk.data(), static_cast<int>(bulk.size()), 5000), err::kWriteTimeout);
   done = true;

@@ -1,6 +1,7 @@
-// The POP3 inbound manager and mailbox threads against scripted servers: the connection
-// limit, busy mailboxes, the fetch-all request, queueing into the inbound queue, the log
-// lines and the event entries of a failed fetch.
+// The POP3 inbound manager and mailbox threads against scripted servers: schedules that
+// become due as the clock moves, the connection limit, busy mailboxes, the fetch-all
+// request, queueing into the inbound queue, the log lines and the event entries of a
+// failed fetch.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "FakePop3Server.h"
+#include "base/Clock.h"
 #include "base/DateTime.h"
 #include "base/ProcessContext.h"
 #include "config/DataPOP.h"
@@ -22,6 +24,7 @@
 #include "net/NetworkUpDown.h"
 #include "pop3/POPInConMgrThread.h"
 #include "pop3/POPInThread.h"
+#include "tests/support/ClockDriver.h"
 #include "tests/support/DataFileRecords.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
@@ -116,7 +119,6 @@ class InboundManager : public ::testing::Test {
       std::lock_guard<std::mutex> lock(linesMutex);
       events.emplace_back(id, text.toStd());
     };
-    ctx.clock = [] { return toTimestamp(Date{2026, 12, 0, 8}, Time{12, 0, 0, 0}); };
     return ctx;
   }
 
@@ -145,6 +147,8 @@ class InboundManager : public ::testing::Test {
     return n;
   }
 
+  // A Tuesday noon: the all-day windows of mailboxRecord are open.
+  TestClock clock{testing::localTime(2026, 12, 8, 12, 0, 0)};
   TempDir dir;
   QueueStore store{Str(std::string_view(dir.path()))};
   MailboxTable mailboxes;
@@ -158,6 +162,40 @@ class InboundManager : public ::testing::Test {
   std::vector<std::string> lines;
   std::vector<std::pair<uint32_t, std::string>> events;
 };
+
+TEST_F(InboundManager, ScheduledMailboxIsFetchedWhenTheClockReachesItsWindowAndInterval) {
+  FakeMailbox box;
+  box.messages = {kMessage};
+  FakePop3Server server(box, 2);
+  testing::MailboxRecord mailbox;
+  mailbox.user = "joe";
+  mailbox.port = server.port();
+  mailbox.from = "08:00";
+  mailbox.until = "09:00";
+  mailbox.everyMinutes = 30;
+  loadTable(testing::dataPopRecord(mailbox));
+  clock.setLocal(testing::localTime(2026, 12, 8, 7, 59, 50));
+  auto* manager = new POPInConMgrThread(context());
+  manager->setAutoDelete(false);
+  ASSERT_TRUE(manager->start());
+  std::this_thread::sleep_for(std::chrono::milliseconds(1600));  // two passes at least
+  EXPECT_EQ(linesStartingWith("Connection opened"), 0) << "before the window opens";
+
+  clock.advance(std::chrono::seconds(10));
+  EXPECT_TRUE(testing::waitUntil([&] { return inbound.count() == 1; }, 8000));
+  EXPECT_EQ(mailboxes.item(1).schedule.lastRun(), currentTimestamp());
+  std::this_thread::sleep_for(std::chrono::milliseconds(1600));
+  EXPECT_EQ(linesStartingWith("Connection opened"), 1) << "not again within 30 minutes";
+
+  clock.advance(std::chrono::minutes(30));
+  EXPECT_TRUE(testing::waitUntil([&] { return inbound.count() == 2; }, 8000));
+  EXPECT_EQ(mailboxes.item(1).schedule.lastRun(), currentTimestamp());
+  manager->requestStop();
+  manager->join();
+  delete manager;
+  waitForMailboxThreads();
+  EXPECT_EQ(linesStartingWith("Connection opened"), 2);
+}
 
 TEST_F(InboundManager, ConnectionLimitOneRunsDueMailboxesOneAtATime) {
   Overlap overlap;

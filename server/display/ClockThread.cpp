@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "base/Clock.h"
 #include "base/DateTime.h"
 
 namespace quillet {

@@ -4,13 +4,12 @@
 #include <thread>
 #include <utility>
 
+#include "base/Clock.h"
 #include "base/DateTime.h"
 #include "base/FileNames.h"
 #include "base/ProcessContext.h"
 
 namespace quillet {
-
-using Clock = std::chrono::steady_clock;
 
 WaitStep::WaitStep(WaitTimings timings, KeySource* keys, RunRequests& requests,
                    MessageOutput& output, Str signalDirectory, uint32_t breakAt,
@@ -26,12 +25,12 @@ WaitStep::WaitStep(WaitTimings timings, KeySource* keys, RunRequests& requests,
 WaitResult WaitStep::run() {
   // The Interval runs on the monotonic clock, so setting the wall clock cannot stretch it;
   // the break time is a wall-clock moment.
-  const Clock::time_point end = Clock::now() + timings_.interval;
+  const WaitDeadline end(timings_.interval);
   // At least one poll per call, so an Interval of 0 cannot make the supervisor spin.
   for (bool polled = false;; polled = true) {
     if (!ProcessContext::instance().running()) return WaitResult::Continue;
     if (paused_ && paused_()) return WaitResult::Continue;
-    if (polled && Clock::now() >= end) return WaitResult::Continue;
+    if (polled && end.reached()) return WaitResult::Continue;
     if (breakAt_ != 0 && currentTimestamp() >= breakAt_) return WaitResult::Stop;
     if (keys_ != nullptr) {
       if (const std::optional<int> key = keys_->nextKey()) {
@@ -67,8 +66,8 @@ WaitResult WaitStep::askToTerminate() {
   output_.write("Terminate Quillet ? (Yes/No)", false);
   // While the question is open only the keys count: not the running flag, the signal
   // files or the end of the Interval.
-  const Clock::time_point end = Clock::now() + timings_.question;
-  while (Clock::now() < end) {
+  const WaitDeadline end(timings_.question);
+  while (!end.reached()) {
     bool answeredNo = false;
     while (const std::optional<int> key = keys_->nextKey()) {
       if (*key == 'Y' || *key == 'J' || *key == 'O') return WaitResult::Stop;

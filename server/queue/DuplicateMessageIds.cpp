@@ -1,18 +1,14 @@
 // The duplicate Message-ID list (see DuplicateMessageIds.h).
 #include "server/queue/DuplicateMessageIds.h"
 
-#include "base/DateTime.h"
+#include "base/Clock.h"
 #include "server/queue/SMTPInfo.h"
 
 namespace quillet {
 
-DuplicateMessageIds::DuplicateMessageIds(SecondsSource now) : now_(std::move(now)) {
-  if (!now_) now_ = [] { return currentTimestamp(); };
-}
-
 bool DuplicateMessageIds::isDuplicate(uint32_t entryFlags, const Str& messageId) {
   if ((entryFlags & SMTPInfo::kFromMailboxOrPickup) == 0 || messageId.empty()) return false;
-  const uint32_t now = now_();
+  const uint32_t now = currentTimestamp();
   const std::string_view id = messageId.view();
   std::lock_guard<std::mutex> lock(mutex_);
   bool duplicate = false;

@@ -5,12 +5,11 @@
 // Memory only, empty at start. Ids are compared exactly (case-sensitive). At most
 // kMaxEntries ids are held: beyond that the oldest is forgotten early, so a flood of
 // messages cannot grow the list without bound. The caller decides whether the test applies
-// at all (the setting and the recipient count); the time source is injectable for tests.
+// at all (the setting and the recipient count); time comes from base/Clock.h.
 #pragma once
 
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <mutex>
 
 #include "base/Str.h"
@@ -22,10 +21,7 @@ class DuplicateMessageIds {
   static constexpr uint32_t kHoldSeconds = 7200;
   static constexpr size_t kMaxEntries = 100000;
 
-  // Local time in whole seconds; queue timestamps by default.
-  using SecondsSource = std::function<uint32_t()>;
-
-  explicit DuplicateMessageIds(SecondsSource now = {});
+  DuplicateMessageIds() = default;
   DuplicateMessageIds(const DuplicateMessageIds&) = delete;
   DuplicateMessageIds& operator=(const DuplicateMessageIds&) = delete;
 
@@ -43,7 +39,6 @@ class DuplicateMessageIds {
     uint32_t expiresAt;
   };
 
-  SecondsSource now_;
   mutable std::mutex mutex_;
   std::deque<Entry> entries_;  // guarded by mutex_; oldest first, so in expiry order
 };

@@ -1,11 +1,9 @@
 // The daily message name counter.
 #include "server/queue/MessageNameCounter.h"
 
-#include <utility>
+#include "base/Clock.h"
 
 namespace quillet {
-
-MessageNameCounter::MessageNameCounter(ClockSource clock) : clock_(std::move(clock)) {}
 
 MessageNameCounter& MessageNameCounter::processCounter() {
   static MessageNameCounter counter;
@@ -13,7 +11,7 @@ MessageNameCounter& MessageNameCounter::processCounter() {
 }
 
 uint32_t MessageNameCounter::next() {
-  const Timer current = clock_ ? clock_() : now();
+  const Timer current = now();
   std::lock_guard<std::mutex> lock(mutex_);
   if (!(current.date == date_)) {
     date_ = current.date;

@@ -4,12 +4,11 @@
 // since local midnight, so names of one day rarely repeat those of an earlier run that
 // day; each request then adds 1, and a value above 0xFFFFF wraps to 1. The counter only
 // proposes numbers: whoever creates the file still checks that the name is free.
-// One counter serves the whole process (processCounter()); tests make their own with a
-// clock of their choice.
+// One counter serves the whole process (processCounter()); tests make their own and move
+// the clock of base/Clock.h.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <mutex>
 
 #include "base/DateTime.h"
@@ -21,10 +20,7 @@ class MessageNameCounter {
  public:
   static constexpr uint32_t kMaxValue = 0xFFFFF;
 
-  using ClockSource = std::function<Timer()>;
-
-  // A counter reading the local date and time from clock (now() when empty).
-  explicit MessageNameCounter(ClockSource clock = {});
+  MessageNameCounter() = default;
 
   // The counter the whole process shares.
   static MessageNameCounter& processCounter();
@@ -38,7 +34,6 @@ class MessageNameCounter {
   [[nodiscard]] static Str formatNumber(uint32_t value);
 
  private:
-  ClockSource clock_;
   std::mutex mutex_;
   Date date_;           // guarded by mutex_: the local date of the last restart
   uint32_t value_ = 0;  // guarded by mutex_

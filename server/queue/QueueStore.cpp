@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/Clock.h"
 #include "base/FileNames.h"
 #include "base/FileSystem.h"
 
@@ -34,12 +35,8 @@ Str twoDigits(int value) {
 
 }  // namespace
 
-QueueStore::QueueStore(const Str& programDirectory, MessageNameCounter& counter, ClockSource clock)
-    : programDirectory_(withTrailingSlash(programDirectory)),
-      counter_(counter),
-      clock_(std::move(clock)) {}
-
-Timer QueueStore::currentTime() const { return clock_ ? clock_() : now(); }
+QueueStore::QueueStore(const Str& programDirectory, MessageNameCounter& counter)
+    : programDirectory_(withTrailingSlash(programDirectory)), counter_(counter) {}
 
 Str QueueStore::queueDirectory(QueueNumber queue) const {
   return programDirectory_ + queueDirectoryName(queue) + "/";
@@ -101,7 +98,7 @@ Str QueueStore::relocate(const Str& storedPath, QueueNumber queue) const {
 void QueueStore::initEntry(SMTPInfo& entry, const Str& messagePath, const SMTPInfoAddress& sender,
                            const ArraySMTPInfoAddress& recipients, uint32_t lifetimeSeconds,
                            uint32_t priority) const {
-  const Timer time = currentTime();
+  const Timer time = now();
   entry.init(messagePath, sender, recipients, lifetimeSeconds, priority,
              toTimestamp(time.date, time.time));
 }
@@ -169,8 +166,7 @@ bool QueueStore::createArchiveDirectory(const Date& date, Str& directory) const 
 bool QueueStore::archiveMessage(const SMTPInfo& entry, Str& archivePath) const {
   archivePath = Str();
   Str directory;
-  if (entry.messageFile.isBlank() || !createArchiveDirectory(currentTime().date, directory))
-    return false;
+  if (entry.messageFile.isBlank() || !createArchiveDirectory(now().date, directory)) return false;
 
   const Str target = directory + baseNameOf(entry.messageFile);
   File source(entry.messageFile);

@@ -18,7 +18,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 #include "base/ArrayTmpl.h"
@@ -38,13 +37,10 @@ class QueueStore {
   static constexpr int64_t kMaxIndexFileBytes = 16 * 1024 * 1024;  // about 200000 recipients
   static constexpr const char* kArchiveDirectoryName = "HIST-OUT";
 
-  using ClockSource = std::function<Timer()>;
-
   // A store under programDirectory (OEM text; empty = the current directory), taking
-  // message names from counter and the local date and time from clock (now() when empty).
+  // message names from counter and the local date and time from base/Clock.h.
   explicit QueueStore(const Str& programDirectory,
-                      MessageNameCounter& counter = MessageNameCounter::processCounter(),
-                      ClockSource clock = {});
+                      MessageNameCounter& counter = MessageNameCounter::processCounter());
 
   // The program directory, ending in '/' (or empty).
   const Str& programDirectory() const { return programDirectory_; }
@@ -99,12 +95,10 @@ class QueueStore {
   [[nodiscard]] bool archiveMessage(const SMTPInfo& entry, Str& archivePath) const;
 
  private:
-  [[nodiscard]] Timer currentTime() const;
   [[nodiscard]] bool createArchiveDirectory(const Date& date, Str& directory) const;
 
   Str programDirectory_;
   MessageNameCounter& counter_;
-  ClockSource clock_;
 };
 
 }  // namespace quillet

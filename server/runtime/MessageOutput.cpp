@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "base/Clock.h"
 #include "server/runtime/MessageLines.h"
 
 namespace quillet {
@@ -17,9 +18,8 @@ void writeToStandardOutput(const std::string& line) {
 
 }  // namespace
 
-MessageOutput::MessageOutput(LogOptions options, ClockSource clock, PlainWriter plain)
-    : clock_(clock ? std::move(clock) : ClockSource([] { return now(); })),
-      plain_(plain ? std::move(plain) : PlainWriter(writeToStandardOutput)),
+MessageOutput::MessageOutput(LogOptions options, PlainWriter plain)
+    : plain_(plain ? std::move(plain) : PlainWriter(writeToStandardOutput)),
       logs_(std::move(options)) {}
 
 void MessageOutput::setMessageArea(MessageAreaSink* area) {
@@ -28,7 +28,7 @@ void MessageOutput::setMessageArea(MessageAreaSink* area) {
 }
 
 void MessageOutput::write(const Str& text, bool timestamped) {
-  const Timer moment = clock_();
+  const Timer moment = now();
   {
     // Held while showing, so an area is never reset while a line is on its way to it.
     std::lock_guard<std::mutex> guard(areaMutex_);

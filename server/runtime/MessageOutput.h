@@ -23,11 +23,9 @@ class MessageOutput {
  public:
   // Where the plain line goes when there is no display (default: standard output).
   using PlainWriter = std::function<void(const std::string& utf8Line)>;
-  using ClockSource = std::function<Timer()>;
-
-  // An output with the given log settings, reading the local time from clock (now() when
-  // empty) and writing plain lines through plain (standard output when empty).
-  explicit MessageOutput(LogOptions options, ClockSource clock = {}, PlainWriter plain = {});
+  // An output with the given log settings, stamping lines with the local time of
+  // base/Clock.h and writing plain lines through plain (standard output when empty).
+  explicit MessageOutput(LogOptions options, PlainWriter plain = {});
 
   // Shows messages in this area from now on; null = plain lines again. The area must
   // outlive its use here (reset it before destroying the area).
@@ -43,7 +41,6 @@ class MessageOutput {
   [[nodiscard]] Str currentLogPath() const { return logs_.currentPath(); }
 
  private:
-  ClockSource clock_;
   PlainWriter plain_;
   LogFiles logs_;
   std::mutex areaMutex_;

@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "base/Clock.h"
 #include "server/queue/QueuePaths.h"
 #include "server/runtime/StatisticsCsvFile.h"
 
@@ -23,8 +24,7 @@ ArrayStr columnNames(bool withFile) {
 
 }  // namespace
 
-StatisticsWriter::StatisticsWriter(StatisticsOptions options, ClockSource clock)
-    : options_(std::move(options)), clock_(std::move(clock)) {}
+StatisticsWriter::StatisticsWriter(StatisticsOptions options) : options_(std::move(options)) {}
 
 Str StatisticsWriter::pathFor(const Date& date) const {
   Str directory = options_.statisticPath;
@@ -42,7 +42,7 @@ bool StatisticsWriter::write(const Str& direction, const Str& sender,
   std::lock_guard<std::mutex> lock(mutex_);
   if (!options_.writeStatisticFile) return true;
 
-  const Timer time = clock_ ? clock_() : now();
+  const Timer time = now();
   const bool archived = !archivePath.isBlank();
   CSVFile file(pathFor(time.date), !options_.useAnsi, options_.writeHeader);
   file.setHeader(columnNames(archived));

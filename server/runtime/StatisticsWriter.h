@@ -10,7 +10,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <mutex>
 
 #include "base/DateTime.h"
@@ -33,11 +32,8 @@ class StatisticsWriter {
   // The Type of a message queued for outbound delivery.
   static constexpr const char* kDirectionOutbound = "O";
 
-  using ClockSource = std::function<Timer()>;
-
-  // A writer with the given settings, reading the local date and time from clock (now()
-  // when empty).
-  explicit StatisticsWriter(StatisticsOptions options, ClockSource clock = {});
+  // A writer with the given settings; rows carry the local date and time of base/Clock.h.
+  explicit StatisticsWriter(StatisticsOptions options);
 
   // The statistic file of a day: directory + "SM" + YYMMDD + ".CSV".
   [[nodiscard]] Str pathFor(const Date& date) const;
@@ -51,7 +47,6 @@ class StatisticsWriter {
 
  private:
   StatisticsOptions options_;
-  ClockSource clock_;
   std::mutex mutex_;  // the statistics lock: one message's rows at a time
 };
 

@@ -34,8 +34,6 @@ Timer at(int hour, int minute, int second) {
 
 class ScreenTest : public ::testing::Test {
  protected:
-  void TearDown() override { setLocalTimeSource({}); }
-
   std::unique_ptr<ConsoleDisplay> makeDisplay(VirtualTerminal& terminal, int width, int height,
                                               bool mono = false) {
     return std::make_unique<ConsoleDisplay>(
@@ -44,7 +42,7 @@ class ScreenTest : public ::testing::Test {
 };
 
 TEST_F(ScreenTest, DrawsHeaderFrameClockAndStatusLine) {
-  setLocalTimeSource([] { return at(9, 5, 3); });
+  TestClock clock(at(9, 5, 3));
   VirtualTerminal terminal(80, 25);
   auto display = makeDisplay(terminal, 80, 25);
   EXPECT_TRUE(terminal.alternateScreen());
@@ -60,8 +58,8 @@ TEST_F(ScreenTest, DrawsHeaderFrameClockAndStatusLine) {
   source.counters = &counters;
   source.outboundQueueLength = [] { return 7u; };
   source.threadCount = [] { return 5u; };
-  ClockThread clock(nullptr, &display->screen(), source);
-  ASSERT_TRUE(clock.refresh());
+  ClockThread clockThread(nullptr, &display->screen(), source);
+  ASSERT_TRUE(clockThread.refresh());
 
   EXPECT_EQ(terminal.row(0), " Quillet v3.19" + std::string(48, ' ') + "26-12-07 09:05:03 ");
   EXPECT_EQ(terminal.row(1), " Mail collector for small offices" + std::string(47, ' '));
@@ -157,19 +155,19 @@ TEST(StatusLineTest, BreakTimeAtWidth132) {
 }
 
 TEST_F(ScreenTest, ClockRedrawsOncePerSecondAndShowsTheBreak) {
-  Timer clockNow = at(23, 59, 59);
-  setLocalTimeSource([&clockNow] { return clockNow; });
+  TestClock clock(at(23, 59, 59));
   VirtualTerminal terminal(132, 30);
   auto display = makeDisplay(terminal, 132, 30);
   StatusSource source;
   source.breakAt = toTimestamp(Date{2026, 12, 0, 8}, Time{3, 0, 0, 0});
-  ClockThread clock(nullptr, &display->screen(), source);
+  ClockThread clockThread(nullptr, &display->screen(), source);
 
-  EXPECT_TRUE(clock.refresh());
-  EXPECT_FALSE(clock.refresh()) << "same second";
+  EXPECT_TRUE(clockThread.refresh());
+  clock.advance(std::chrono::milliseconds(999));
+  EXPECT_FALSE(clockThread.refresh()) << "same second";
   EXPECT_EQ(terminal.row(0).substr(114), "26-12-07 23:59:59 ");
-  clockNow = Timer{Date{2026, 12, 0, 8}, Time{0, 0, 0, 0}};
-  EXPECT_TRUE(clock.refresh());
+  clock.advance(std::chrono::milliseconds(1));
+  EXPECT_TRUE(clockThread.refresh());
   EXPECT_EQ(terminal.row(0).substr(114), "26-12-08 00:00:00 ");
   EXPECT_EQ(terminal.row(29).substr(107), "Break: 26-12-08 03:00:00 ");
 

@@ -13,6 +13,7 @@
 #include "base/ProcessContext.h"
 #include "server/display/KeySource.h"
 #include "server/display/WaitStep.h"
+#include "tests/support/ClockDriver.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
@@ -38,10 +39,7 @@ class ScriptedKeys : public KeySource {
 
 class WaitStepTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    ProcessContext::instance().setRunning(true);
-    setLocalTimeSource({});
-  }
+  void TearDown() override { ProcessContext::instance().setRunning(true); }
 
   WaitStep makeStep(KeySource* keys, WaitTimings timings, uint32_t breakAt = 0) {
     return WaitStep(timings, keys, requests_, output_, Str((root_.string() + "/").c_str()), breakAt,
@@ -53,16 +51,30 @@ class WaitStepTest : public ::testing::Test {
   fs::path root_ = temp_.path();
   RunRequests requests_;
   std::vector<std::string> lines_;
-  MessageOutput output_{LogOptions{false, "", 0, ""}, {}, [this](const std::string& line) {
-                          lines_.push_back(line);
-                        }};
+  MessageOutput output_{LogOptions{false, "", 0, ""},
+                        [this](const std::string& line) { lines_.push_back(line); }};
   int logMailings_ = 0;
   // One pass per run(): the Interval ends during the first sleep.
   WaitTimings onePass_{milliseconds(20), milliseconds(100), milliseconds(100)};
   WaitTimings quick_{milliseconds(300), milliseconds(5), milliseconds(100)};
 };
 
-TEST_F(WaitStepTest, IntervalWithoutInputContinues) {
+TEST_F(WaitStepTest, IntervalWithoutInputContinuesWhenTheClockHasMovedOnByIt) {
+  TestClock clock(testing::localTime(2026, 12, 7, 3, 0, 0));
+  WaitStep step =
+      makeStep(nullptr, WaitTimings{std::chrono::seconds(60), milliseconds(5), milliseconds(100)});
+  WaitResult result = WaitResult::Stop;
+  const auto started = std::chrono::steady_clock::now();
+  const milliseconds moved = testing::advanceUntilDone(
+      clock, [&] { result = step.run(); }, milliseconds(500));
+  EXPECT_EQ(result, WaitResult::Continue);
+  EXPECT_GE(moved, std::chrono::seconds(60));
+  EXPECT_LT(moved, std::chrono::seconds(75));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+  EXPECT_TRUE(lines_.empty());
+}
+
+TEST_F(WaitStepTest, IntervalWithoutInputContinuesOnTheSystemClock) {
   WaitStep step = makeStep(nullptr, quick_);
   const auto started = std::chrono::steady_clock::now();
   EXPECT_EQ(step.run(), WaitResult::Continue);
@@ -179,14 +191,36 @@ TEST_F(WaitStepTest, UndeletableSignalFileIsReportedOnceAndNotActedOn) {
   EXPECT_NE(lines_[0].find("IPOP3.sig"), std::string::npos);
 }
 
-TEST_F(WaitStepTest, BreakTimeStopsAndClearedRunningFlagEndsTheWait) {
-  const Timer fixed{Date{2026, 12, 0, 7}, Time{3, 0, 0, 0}};
-  setLocalTimeSource([fixed] { return fixed; });
+TEST_F(WaitStepTest, BreakTimeStopsOnceTheClockReachesIt) {
+  const Timer fixed = testing::localTime(2026, 12, 7, 3, 0, 0);
+  TestClock clock(fixed);
   const uint32_t nowStamp = toTimestamp(fixed.date, fixed.time);
   WaitTimings longWait{milliseconds(60000), milliseconds(5), milliseconds(60000)};
 
   EXPECT_EQ(makeStep(nullptr, longWait, nowStamp).run(), WaitResult::Stop);
-  EXPECT_EQ(makeStep(nullptr, onePass_, nowStamp + 1).run(), WaitResult::Continue);
+
+  // A break 90 seconds ahead: the first Interval ends before it, the second stops at it.
+  const uint32_t breakAt = nowStamp + 90;
+  WaitStep step = makeStep(nullptr, longWait, breakAt);
+  WaitResult result = WaitResult::Stop;
+  milliseconds moved = testing::advanceUntilDone(
+      clock, [&] { result = step.run(); }, milliseconds(250));
+  EXPECT_EQ(result, WaitResult::Continue);
+  EXPECT_GE(moved, milliseconds(60000));
+  EXPECT_LT(currentTimestamp(), breakAt);
+  moved = testing::advanceUntilDone(
+      clock, [&] { result = step.run(); }, milliseconds(250));
+  EXPECT_EQ(result, WaitResult::Stop);
+  EXPECT_GE(currentTimestamp(), breakAt);
+  EXPECT_LT(moved, milliseconds(60000)) << "before the end of the Interval";
+
+  // The break is a moment of the date and time: setting the date past it stops at once.
+  clock.setLocal(testing::localTime(2026, 12, 8, 0, 0, 0));
+  EXPECT_EQ(makeStep(nullptr, longWait, nowStamp + 3600).run(), WaitResult::Stop);
+}
+
+TEST_F(WaitStepTest, ClearedRunningFlagEndsTheWait) {
+  WaitTimings longWait{milliseconds(60000), milliseconds(5), milliseconds(60000)};
 
   ProcessContext::instance().setRunning(false);
   const auto started = std::chrono::steady_clock::now();

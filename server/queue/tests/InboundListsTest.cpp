@@ -2,31 +2,34 @@
 // time, and the inbound queue handing whole runs to its reader in order.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
+#include "base/Clock.h"
 #include "server/queue/DuplicateMessageIds.h"
 #include "server/queue/InboundQueue.h"
 #include "server/queue/SMTPInfo.h"
+#include "tests/support/ClockDriver.h"
 
 namespace quillet {
 namespace {
 
 TEST(DuplicateMessageIds, HeldForTwoHoursThenForgotten) {
-  uint32_t now = 1000;
-  DuplicateMessageIds list([&now] { return now; });
+  TestClock clock(testing::localTime(2026, 12, 7, 23, 0, 0));
+  DuplicateMessageIds list;
   const uint32_t inbound = SMTPInfo::kFromMailboxOrPickup;
   EXPECT_FALSE(list.isDuplicate(inbound, "<a@x>"));
-  now += 7199;
+  clock.advance(std::chrono::seconds(7199));
   EXPECT_TRUE(list.isDuplicate(inbound, "<a@x>"));
   EXPECT_FALSE(list.isDuplicate(inbound, "<A@x>"));  // case-sensitive: a new id
-  now = 1000 + 7201;
-  EXPECT_TRUE(list.isDuplicate(inbound, "<a@x>"));  // found, then removed as expired
+  clock.advance(std::chrono::seconds(2));            // past midnight: held across the day change
+  EXPECT_TRUE(list.isDuplicate(inbound, "<a@x>"));   // found, then removed as expired
   EXPECT_FALSE(list.isDuplicate(inbound, "<a@x>"));
   EXPECT_TRUE(list.isDuplicate(inbound, "<a@x>"));
 }
 
 TEST(DuplicateMessageIds, OnlyInboundEntriesWithAnIdAreTested) {
-  DuplicateMessageIds list([] { return 5u; });
+  DuplicateMessageIds list;
   EXPECT_FALSE(list.isDuplicate(0, "<a@x>"));
   EXPECT_FALSE(list.isDuplicate(0, "<a@x>"));
   EXPECT_FALSE(list.isDuplicate(SMTPInfo::kFromMailboxOrPickup, ""));

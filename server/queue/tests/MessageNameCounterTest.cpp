@@ -1,6 +1,10 @@
-// The daily message name counter: restart, sequence, wrap and formatting.
+// The daily message name counter: restart as the clock passes midnight, sequence, wrap and
+// formatting.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
+#include "base/Clock.h"
 #include "server/queue/MessageNameCounter.h"
 
 namespace quillet {
@@ -14,20 +18,33 @@ Timer at(uint16_t day, uint16_t hour, uint16_t minute, uint16_t second) {
 }
 
 TEST(MessageNameCounter, StartsEachDayAtTheSecondsSinceMidnightAndCountsUp) {
-  Timer clock = at(7, 0, 0, 2);
-  MessageNameCounter counter([&] { return clock; });
+  TestClock clock(at(7, 0, 0, 2));
+  MessageNameCounter counter;
   EXPECT_EQ(counter.nextName(), "MSG00003");
   EXPECT_EQ(counter.nextName(), "MSG00004");  // same second: consecutive numbers
-  clock = at(7, 10, 0, 0);
+  clock.setLocal(at(7, 10, 0, 0));
   EXPECT_EQ(counter.next(), 5u);  // same day: no restart
-  clock = at(8, 10, 0, 0);
+  clock.setLocal(at(8, 10, 0, 0));
   EXPECT_EQ(counter.next(), 36001u);  // new day: restart at 10:00:00
   EXPECT_EQ(counter.nextName(), "MSG08ca2");
 }
 
+TEST(MessageNameCounter, RestartsWhenTheClockPassesMidnight) {
+  TestClock clock(at(7, 23, 59, 58));
+  MessageNameCounter counter;
+  EXPECT_EQ(counter.next(), 86399u);
+  clock.advance(std::chrono::milliseconds(1999));
+  EXPECT_EQ(counter.next(), 86400u) << "23:59:59.999 is still the same day";
+  clock.advance(std::chrono::milliseconds(1));
+  EXPECT_EQ(counter.nextName(), "MSG00001") << "00:00:00 restarts at 0 seconds";
+  EXPECT_EQ(counter.next(), 2u);
+  clock.advance(std::chrono::hours(24));
+  EXPECT_EQ(counter.next(), 1u) << "every day restarts, also after a quiet day";
+}
+
 TEST(MessageNameCounter, WrapsAfterFFFFFToOne) {
-  const Timer clock = at(7, 23, 59, 59);
-  MessageNameCounter counter([&] { return clock; });
+  TestClock clock(at(7, 23, 59, 59));
+  MessageNameCounter counter;
   uint32_t value = counter.next();
   EXPECT_EQ(value, 86400u);
   while (value != MessageNameCounter::kMaxValue) {

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/Clock.h"
 #include "base/FileSystem.h"
 #include "server/queue/QueueStore.h"
 #include "tests/support/FileBytes.h"
@@ -36,8 +37,7 @@ class QueueStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
     root_ = temp_.path();
-    store_ =
-        std::make_unique<QueueStore>(Str(root_.string()), counter_, [] { return fixedTime(); });
+    store_ = std::make_unique<QueueStore>(Str(root_.string()), counter_);
     ASSERT_TRUE(store().createQueueDirectories());
   }
 
@@ -66,9 +66,10 @@ class QueueStoreTest : public ::testing::Test {
     return entry;
   }
 
+  TestClock clock_{fixedTime()};
   testing::TempDir temp_{"quillet-queue"};
   fs::path root_;
-  MessageNameCounter counter_{[] { return fixedTime(); }};
+  MessageNameCounter counter_;
   std::unique_ptr<QueueStore> store_;
 };
 
@@ -82,7 +83,7 @@ TEST_F(QueueStoreTest, CreatesPrivateQueueDirectoriesAndKeepsExistingOnes) {
 
 TEST_F(QueueStoreTest, CreatesMessageFilesUnderFreeCounterNames) {
   // A second counter on the same clock predicts the names the store will try.
-  MessageNameCounter predictor([] { return fixedTime(); });
+  MessageNameCounter predictor;
   const std::string first = (MessageNameCounter::formatNumber(predictor.next())).toStd();
   const std::string second = (MessageNameCounter::formatNumber(predictor.next())).toStd();
   writeBytes(inDir() / ("MSG" + first + ".TXT"), "taken");

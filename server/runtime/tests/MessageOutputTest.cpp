@@ -5,11 +5,14 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "base/Clock.h"
 #include "base/ProcessContext.h"
 #include "server/runtime/MessageLines.h"
 #include "server/runtime/MessageOutput.h"
@@ -65,15 +68,14 @@ class MessageOutputTest : public ::testing::Test {
   void SetUp() override { options_.programDirectory = Str((root_.string() + "/").c_str()); }
 
   MessageOutput makeOutput() {
-    return MessageOutput(
-        options_, [this] { return clock_; },
-        [this](const std::string& line) { plainLines_.push_back(line); });
+    return MessageOutput(options_,
+                         [this](const std::string& line) { plainLines_.push_back(line); });
   }
 
   testing::TempDir temp_{"message-output"};
   fs::path root_ = temp_.path();
   LogOptions options_;
-  Timer clock_ = at(2026, 12, 7, 23, 59, 58);
+  TestClock clock_{at(2026, 12, 7, 23, 59, 58)};
   std::vector<std::string> plainLines_;
 };
 
@@ -96,7 +98,7 @@ TEST_F(MessageOutputTest, NewDayCreatesDatedLogEmptiesCurrentAndPurges) {
             "yesterday's lines\r\n26-12-07 23:59:58 last of the day\r\n");
   EXPECT_TRUE(fs::exists(root_ / "STRANDEL261130.LOG")) << "no purge within a day";
 
-  clock_ = at(2026, 12, 8, 0, 0, 1);
+  clock_.advance(std::chrono::seconds(3));
   output.write("first after midnight", true);
   output.write("details", false);
   const std::string expected =
@@ -120,11 +122,31 @@ TEST_F(MessageOutputTest, NewDayCreatesDatedLogEmptiesCurrentAndPurges) {
 TEST_F(MessageOutputTest, PurgeStopsAtTheFirstDayOfTheTimeScale) {
   options_.purgeDays = 3;
   writeBytes(root_ / "STRANDEL940101.LOG", "old\r\n");
-  clock_ = at(1994, 1, 4, 8, 0, 0);
+  clock_.setLocal(at(1994, 1, 4, 8, 0, 0));
   MessageOutput output = makeOutput();
   output.write("early", true);
   EXPECT_FALSE(fs::exists(root_ / "STRANDEL940101.LOG"));
   EXPECT_TRUE(fs::exists(root_ / "STRANDEL940104.LOG"));
+}
+
+TEST_F(MessageOutputTest, DailyLinesForSixWeeksLeaveTheLastPurgeDaysLogs) {
+  options_.purgeDays = 7;
+  MessageOutput output = makeOutput();
+  for (int day = 0; day < 42; ++day) {
+    output.write("daily line", true);
+    clock_.advance(std::chrono::hours(24));
+  }
+  // The last line went out on 2027-01-17: its log and the six days before it remain.
+  std::vector<std::string> dated;
+  for (const fs::directory_entry& entry : fs::directory_iterator(root_)) {
+    if (entry.path().filename() != "STRANDEL.LOG") dated.push_back(entry.path().filename());
+  }
+  std::sort(dated.begin(), dated.end());
+  EXPECT_EQ(dated, (std::vector<std::string>{"STRANDEL270111.LOG", "STRANDEL270112.LOG",
+                                             "STRANDEL270113.LOG", "STRANDEL270114.LOG",
+                                             "STRANDEL270115.LOG", "STRANDEL270116.LOG",
+                                             "STRANDEL270117.LOG"}));
+  EXPECT_EQ(readBytes(root_ / "STRANDEL.LOG"), "27-01-17 23:59:58 daily line\r\n");
 }
 
 TEST_F(MessageOutputTest, WriteLogFileOffWritesNoFile) {

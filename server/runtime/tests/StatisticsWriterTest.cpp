@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 
+#include "base/Clock.h"
 #include "server/runtime/StatisticsCsvFile.h"
 #include "server/runtime/StatisticsWriter.h"
+#include "tests/support/ClockDriver.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
@@ -29,18 +32,20 @@ class StatisticsWriterTest : public ::testing::Test {
     root_ = temp_.path();
     options_.writeStatisticFile = true;
     options_.programDirectory = Str(root_.string());
-    clock_.date = Date{2026, 12, 0, 7};
-    clock_.time = Time{23, 59, 58, 500};
   }
 
-  StatisticsWriter makeWriter() {
-    return StatisticsWriter(options_, [this] { return clock_; });
+  StatisticsWriter makeWriter() { return StatisticsWriter(options_); }
+
+  static Timer startTime() {
+    Timer start = testing::localTime(2026, 12, 7, 23, 59, 58);
+    start.time.milliseconds = 500;
+    return start;
   }
 
   testing::TempDir temp_{"quillet-statistics"};
   fs::path root_;
   StatisticsOptions options_;
-  Timer clock_;
+  TestClock clock_{startTime()};
 };
 
 TEST_F(StatisticsWriterTest, WritesOneRowPerRecipientAfterTheHeaderOfANewFile) {
@@ -66,8 +71,7 @@ TEST_F(StatisticsWriterTest, HeaderFollowsTheFirstMessageOfTheDayOnly) {
             "2026-12-07,23:59:58,O,c@x,d@y,20,MSG0a3f2.TXT\r\n");
 
   // The next day's first message is archived: its file gets the seven-column header.
-  clock_.date = Date{2026, 12, 0, 8};
-  clock_.time = Time{0, 0, 1, 0};
+  clock_.advance(std::chrono::milliseconds(2500));
   ASSERT_TRUE(writer.write("O", "e@x", addresses({"f@y"}), 30, "C:\\Q\\HIST-OUT\\MSG00001.TXT"));
   EXPECT_EQ(readBytes(root_ / "SM261208.CSV"),
             "\"Date\",\"Time\",\"Type\",\"From\",\"To\",\"Bytes\",\"File\"\r\n"
@@ -101,7 +105,7 @@ TEST_F(StatisticsWriterTest, WritesOemTextUnchangedOrConvertedToAnsi) {
   ASSERT_TRUE(makeWriter().write("O", sender, addresses({"b@y"}), 1, ""));
   options_.useAnsi = true;
   options_.writeHeader = false;
-  clock_.date = Date{2026, 12, 0, 9};
+  clock_.advance(std::chrono::hours(48));
   ASSERT_TRUE(makeWriter().write("O", sender, addresses({"b@y"}), 1, ""));
   EXPECT_NE(readBytes(root_ / "SM261207.CSV").find("M\x81ller@example.com"), std::string::npos);
   EXPECT_EQ(readBytes(root_ / "SM261209.CSV"),
