@@ -12,6 +12,7 @@
 
 #include "base/FileSystem.h"
 #include "server/queue/QueueStore.h"
+#include "tests/support/FailingReadFile.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
@@ -139,6 +140,13 @@ TEST_F(QueueStoreTest, FailedCopiesLeaveNoFileAndReportTheirCode) {
   Str path;
   EXPECT_EQ(
       store().copyIntoNewMessageFile(Str((root_ / "absent").string()), QueueNumber::Inbound, path),
+      err::kWriteTempFile);
+  EXPECT_TRUE(path.empty());
+  EXPECT_TRUE(fs::is_empty(inDir()));
+
+  // A source that opens but cannot be read is not copied as an empty message.
+  EXPECT_EQ(
+      store().copyIntoNewMessageFile(Str(testing::kUnreadableFilePath), QueueNumber::Inbound, path),
       err::kWriteTempFile);
   EXPECT_TRUE(path.empty());
   EXPECT_TRUE(fs::is_empty(inDir()));
