@@ -18,10 +18,15 @@ RecordFile::RecordFile(const Str& fileName, const RecordLayout& layout, bool cac
   assert(layout.isConsistent());
 }
 
-RecordFile::~RecordFile() { close(); }
+RecordFile::~RecordFile() {
+  // Callers that must know whether a changed record reached the file close before.
+  static_cast<void>(close());
+}
 
 bool RecordFile::open() {
-  close();
+  // A changed record of the previous opening that could not be written is reported here
+  // rather than lost without a word.
+  if (!close()) return false;
   if (!fileExists(file_.name())) {
     // Open-or-create rather than create: a file that another program made meanwhile is
     // kept, never truncated.

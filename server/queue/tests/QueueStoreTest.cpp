@@ -359,6 +359,13 @@ TEST_F(QueueStoreTest, ArchivesIntoTheDatedHistoryDirectory) {
   lost.messageFile = Str((inDir() / "MSG0dead.TXT").string());
   EXPECT_FALSE(store().archiveMessage(lost, archivePath));
   EXPECT_TRUE(archivePath.empty());
+
+  // A message that fails to read leaves no archived copy, not even a short one.
+  SMTPInfo unreadable;
+  unreadable.messageFile = Str(testing::kUnreadableFilePath);
+  EXPECT_FALSE(store().archiveMessage(unreadable, archivePath));
+  EXPECT_TRUE(archivePath.empty());
+  EXPECT_EQ(std::distance(fs::directory_iterator(expected.parent_path()), {}), 1);
 }
 
 }  // namespace
