@@ -60,10 +60,15 @@ int openFlags(int mode) {
 
 File::File(const Str& name) : name_(name) {}
 
-File::~File() { File::close(); }
+File::~File() {
+  // Callers that need to know whether pending bytes reached the disk close (or sync)
+  // before; here there is no one left to tell.
+  static_cast<void>(File::close());
+}
 
 bool File::open(int mode) {
-  if (isOpen()) File::close();
+  // Reopening drops the old file; its pending bytes were the previous user's to sync.
+  if (isOpen()) static_cast<void>(File::close());
   if (!isRetriedMode(mode)) return openOnce(mode);
 
   ProcessContext& context = ProcessContext::instance();
@@ -119,7 +124,7 @@ bool File::openOnce(int mode) {
 bool File::openAppend(bool& created) {
   if (fileExists(name_) && open(kReadWriteShareRead)) {
     if (seek(SEEK_END, 0) < 0) {
-      File::close();
+      static_cast<void>(File::close());  // nothing was written through it
       created = false;
       return false;
     }
@@ -203,28 +208,32 @@ bool File::writeLine(const char* data, int n) {
 
 bool File::writeLine(const Str& line) { return writeLine(line.c_str(), line.length()); }
 
-int File::read(void* buffer, int n) {
-  if (!isOpen() || n <= 0 || buffer == nullptr) return 0;
-  if (!writePending()) return 0;
+std::ptrdiff_t File::readDescriptor(int fd, char* into, std::size_t n) {
+  return ::read(fd, into, n);
+}
+
+ReadResult File::read(void* buffer, int n) {
+  if (!isOpen() || buffer == nullptr || !writePending()) return {0, ReadState::kFailed};
   char* bytes = static_cast<char*>(buffer);
   int done = 0;
   while (done < n) {
-    const ssize_t got = ::read(fd_, bytes + done, static_cast<size_t>(n - done));
+    const std::ptrdiff_t got =
+        readDescriptor(fd_, bytes + done, static_cast<std::size_t>(n - done));
     if (got < 0) {
       if (errno == EINTR) continue;
-      break;
+      return {done, ReadState::kFailed};
     }
-    if (got == 0) break;
+    if (got == 0) return {done, ReadState::kEnd};
     done += static_cast<int>(got);
   }
-  return done;
+  return {done, ReadState::kData};
 }
 
-bool File::readLine(Str& line) {
+ReadState File::readLine(Str& line) {
   line = Str();
-  if (!isOpen() || !writePending()) return false;
+  if (!isOpen() || !writePending()) return ReadState::kFailed;
   const int64_t start = ::lseek(fd_, 0, SEEK_CUR);
-  if (start < 0) return false;
+  if (start < 0) return ReadState::kFailed;
 
   std::string text;
   int64_t consumed = 0;
@@ -232,12 +241,18 @@ bool File::readLine(Str& line) {
   bool afterCr = false;
   char block[kReadLineBlock];
   while (!complete) {
-    ssize_t got;
+    std::ptrdiff_t got;
     do {
-      got = ::read(fd_, block, sizeof block);
+      got = readDescriptor(fd_, block, sizeof block);
     } while (got < 0 && errno == EINTR);
-    if (got <= 0) break;  // end of file (or a read error: what was read is the line)
-    for (ssize_t i = 0; i < got; ++i) {
+    // A failed read leaves the position where the line started: a half line is never
+    // handed out as a whole one.
+    if (got < 0) {
+      static_cast<void>(::lseek(fd_, start, SEEK_SET));
+      return ReadState::kFailed;
+    }
+    if (got == 0) break;  // end of file: what was read is the last line
+    for (std::ptrdiff_t i = 0; i < got; ++i) {
       const char c = block[i];
       if (afterCr) {  // the character after a CR ends the line; a LF belongs to the CR
         if (c == '\n') ++consumed;
@@ -262,9 +277,10 @@ bool File::readLine(Str& line) {
       ++consumed;
     }
   }
-  ::lseek(fd_, start + consumed, SEEK_SET);
+  if (::lseek(fd_, start + consumed, SEEK_SET) < 0) return ReadState::kFailed;
+  if (consumed == 0) return ReadState::kEnd;
   line = Str(std::string_view(text));
-  return consumed > 0;
+  return ReadState::kData;
 }
 
 int64_t File::seek(int method, int64_t distance) {

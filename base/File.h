@@ -11,6 +11,7 @@
 // cannot make it use unbounded memory.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>  // SEEK_SET, SEEK_CUR, SEEK_END
 
@@ -20,6 +21,21 @@
 #include "base/Str.h"
 
 namespace quillet {
+
+// How a read ended. kData: everything asked for (or a whole line) arrived and more may
+// follow. kEnd: the end of the file came first. kFailed: the system reported an error; what
+// arrived is not the file's contents and must not be used as if it were.
+enum class [[nodiscard]] ReadState{kData, kEnd, kFailed};
+
+// The result of File::read: the bytes that arrived and how the read ended. At kEnd, bytes
+// may be anything from 0 to the count asked for.
+struct [[nodiscard]] ReadResult {
+  int bytes = 0;
+  ReadState state = ReadState::kFailed;
+
+  bool failed() const { return state == ReadState::kFailed; }
+  bool atEnd() const { return state == ReadState::kEnd; }
+};
 
 class File {
  public:
@@ -51,28 +67,30 @@ class File {
   [[nodiscard]] virtual bool open(int mode);
   // Writes pending bytes and closes. False when writing or closing failed (the file is
   // closed anyway and later writes go straight to disk).
-  virtual bool close();
+  [[nodiscard]] virtual bool close();
   // Opens an existing file in mode 3 at its end (created = false), or else creates it in
   // mode 5 (created = true). Writes are buffered. True when open.
   [[nodiscard]] bool openAppend(bool& created);
   bool isOpen() const { return fd_ >= 0; }
 
-  // Bytes read (fewer at the end of the file), 0 when closed or on failure.
-  int read(void* buffer, int n);
+  // Reads up to n bytes: kData when all n arrived, kEnd when the end of the file came first
+  // (n <= 0 reads nothing and is kData), kFailed when the file is closed or the read failed.
+  [[nodiscard]] ReadResult read(void* buffer, int n);
   // Bytes written (or buffered), 0 when closed or on failure. Without buffering every
   // write is followed by a flush to disk; a failed flush is a failed write.
-  int write(const void* data, int n);
+  [[nodiscard]] int write(const void* data, int n);
   // Writes the data (when n is above 0) and CR LF; true when all was written.
   [[nodiscard]] bool writeLine(const char* data, int n);
   [[nodiscard]] bool writeLine(const Str& line);
   // Reads the next line: up to LF, CR, CR LF or Ctrl-Z (26), terminator not included; a
-  // last line without terminator counts. False at the end of the file (line empty).
-  [[nodiscard]] bool readLine(Str& line);
+  // last line without terminator counts. kData with a line, kEnd at the end of the file,
+  // kFailed when the file is closed or a read failed; the line is empty unless kData.
+  [[nodiscard]] ReadState readLine(Str& line);
 
   // Moves the position (SEEK_SET, SEEK_CUR, SEEK_END); the new position, -1 on failure.
-  int64_t seek(int method, int64_t distance);
+  [[nodiscard]] int64_t seek(int method, int64_t distance);
   // The file size (pending bytes included), -1 when closed or on failure.
-  int64_t size();
+  [[nodiscard]] int64_t size();
   // True when the position is at or past the end (or the file is closed).
   bool atEnd();
 
@@ -83,6 +101,11 @@ class File {
   void setFlushEachWrite(bool on);
 
   const Str& name() const { return name_; }
+
+ protected:
+  // The one place bytes come from the disk: ::read on the descriptor (interrupted calls
+  // are the caller's to repeat). Tests replace it to make a read fail part-way.
+  virtual std::ptrdiff_t readDescriptor(int fd, char* into, std::size_t n);
 
  private:
   [[nodiscard]] bool openOnce(int mode);

@@ -16,6 +16,6 @@ namespace quillet {
 [[nodiscard]] bool fileLastWrite(const Str& name, Date& date, Time& time);
 
 // Deletes the file if it exists; true when it is gone afterwards.
-bool removeFile(const Str& name);
+[[nodiscard]] bool removeFile(const Str& name);
 
 }  // namespace quillet

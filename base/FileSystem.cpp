@@ -135,8 +135,10 @@ DurableReplace::DurableReplace(const Str& target, unsigned mode)
 
 DurableReplace::~DurableReplace() {
   if (committed_) return;
-  temporary_.close();
-  removeFile(temporary_.name());
+  // An abandoned replacement: the target is untouched, the half-written temporary goes.
+  // A temporary that cannot be removed is harmless (the next replacement truncates it).
+  static_cast<void>(temporary_.close());
+  static_cast<void>(removeFile(temporary_.name()));
 }
 
 bool DurableReplace::begin() {
@@ -162,9 +164,10 @@ bool DurableReplace::commit() {
 bool copyFileContents(File& from, File& to) {
   auto block = std::make_unique<char[]>(kCopyBlockSize);
   for (;;) {
-    const int got = from.read(block.get(), kCopyBlockSize);
-    if (got > 0 && to.write(block.get(), got) != got) return false;
-    if (got < kCopyBlockSize) return from.isOpen() && from.atEnd();
+    const ReadResult got = from.read(block.get(), kCopyBlockSize);
+    if (got.failed()) return false;
+    if (got.bytes > 0 && to.write(block.get(), got.bytes) != got.bytes) return false;
+    if (got.atEnd()) return true;
   }
 }
 

@@ -115,7 +115,8 @@ bool IniStore::read() {
   if (!file.open(File::kReadShared)) return false;
   Str line;
   bool insideCutLine = false;
-  while (file.readLine(line)) {
+  ReadState got;
+  while ((got = file.readLine(line)) == ReadState::kData) {
     // A line that ends past the limit is not used.
     if (file.seek(SEEK_CUR, 0) > kMaxSettingsFileBytes) {
       ProcessContext::instance().writeMessage(
@@ -131,8 +132,8 @@ bool IniStore::read() {
     }
     applyLine(line);
   }
-  (void)file.close();  // opened for reading only: nothing to lose
-  return true;
+  static_cast<void>(file.close());  // opened for reading only: nothing to lose
+  return got != ReadState::kFailed;
 }
 
 // --- writing ---

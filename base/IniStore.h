@@ -65,8 +65,9 @@ class IniStore {
   // --- the file ---
   // Records the file's last-write time, then reads it (see the syntax above). True when
   // the file was opened and read; false when it does not exist or cannot be opened, and
-  // then every item keeps its value.
-  bool read();
+  // then every item keeps its value. Also false when a read fails part-way: the lines
+  // before the failure have been applied.
+  [[nodiscard]] bool read();
   // True when the file's last-write time differs from the one recorded by the last
   // read(); false before any read(), and when the file no longer exists.
   [[nodiscard]] bool changedSinceRead() const { return reread_.changed(); }

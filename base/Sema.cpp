@@ -31,7 +31,10 @@ bool isFileAtPath(int fd, const char* path) {
 
 Sema::Sema(const Str& name) : name_(name) {}
 
-Sema::~Sema() { release(); }
+Sema::~Sema() {
+  // Best effort: the lock goes with the descriptor even when the file cannot be deleted.
+  static_cast<void>(release());
+}
 
 bool Sema::acquire(int attempts) {
   if (held()) return true;

@@ -26,14 +26,14 @@ class Sema {
   // the file cannot be created.
   [[nodiscard]] bool acquire(int attempts = 1);
   // Deletes the file and drops the lock. True when the lock was held.
-  bool release();
+  [[nodiscard]] bool release();
 
   bool held() const { return handle_ >= 0; }
   const Str& name() const { return name_; }
 
  private:
   // One try; true when the lock was taken.
-  bool tryOnce(const Str& path);
+  [[nodiscard]] bool tryOnce(const Str& path);
 
   Str name_;
   Str path_;         // where the held file lies (the program directory may change later)

@@ -10,7 +10,7 @@ DataFiles::DataFiles(const Str& directory)
 
 bool DataFiles::open() {
   if (pop_.open() && user_.open() && conf_.open()) return true;
-  close();
+  static_cast<void>(close());  // nothing was changed through the files yet
   return false;
 }
 
@@ -24,7 +24,7 @@ bool DataFiles::close() {
 bool DataFiles::loadForServer(MailboxTable& mailboxes, AddressList& addresses) {
   if (!open()) return false;
   if (mailboxes.build(pop_) && addresses.load(user_) && conf_.ensureFirstRecord()) return true;
-  close();
+  static_cast<void>(close());  // the load failed already; this only releases the files
   return false;
 }
 

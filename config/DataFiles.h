@@ -25,7 +25,7 @@ class DataFiles {
   // what was opened and returns false.
   [[nodiscard]] bool open();
   // Closes all three (changed records are written first); true when all closed cleanly.
-  bool close();
+  [[nodiscard]] bool close();
 
   // The server's load: open, build the mailbox table and the address list, and give an
   // empty DATACONF.DAT its first record. False when a file cannot be opened or read or

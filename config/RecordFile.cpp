@@ -18,10 +18,15 @@ RecordFile::RecordFile(const Str& fileName, const RecordLayout& layout, bool cac
   assert(layout.isConsistent());
 }
 
-RecordFile::~RecordFile() { close(); }
+RecordFile::~RecordFile() {
+  // Callers that must know whether a changed record reached the file close before.
+  static_cast<void>(close());
+}
 
 bool RecordFile::open() {
-  close();
+  // A changed record of the previous opening that could not be written is reported here
+  // rather than lost without a word.
+  if (!close()) return false;
   if (!fileExists(file_.name())) {
     // Open-or-create rather than create: a file that another program made meanwhile is
     // kept, never truncated.
@@ -69,7 +74,8 @@ bool RecordFile::readRecord(int n, char* target) {
     return true;
   }
   if (file_.seek(SEEK_SET, offsetOf(n)) < 0) return false;
-  return file_.read(target, layout_.length()) == layout_.length();
+  const ReadResult got = file_.read(target, layout_.length());
+  return !got.failed() && got.bytes == layout_.length();
 }
 
 // Reads up to kCacheRecords whole records from record n on.
@@ -80,9 +86,10 @@ bool RecordFile::fillCache(int n) {
   const int bytes = count * layout_.length();
   cache_.resize(static_cast<size_t>(bytes));
   if (file_.seek(SEEK_SET, offsetOf(n)) < 0) return false;
-  int got = file_.read(cache_.data(), bytes);
+  const ReadResult got = file_.read(cache_.data(), bytes);
+  if (got.failed()) return false;
   // Another program may have shortened the file meanwhile: keep the whole records read.
-  count = got / layout_.length();
+  count = got.bytes / layout_.length();
   if (count < 1) return false;
   cacheFirst_ = n;
   cacheCount_ = count;

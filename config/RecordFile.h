@@ -38,11 +38,12 @@ class RecordFile {
   virtual ~RecordFile();  // close()
 
   // Creates the file empty when it does not exist, then opens it for reading and writing
-  // (retried like every shared open). True when open.
+  // (retried like every shared open). True when open; false also when the file was open
+  // and its changed current record could not be written back (it is closed then).
   [[nodiscard]] bool open();
   // Writes a changed current record back, then closes. True when both succeeded; the file
   // is closed either way. Closing a closed file is true.
-  bool close();
+  [[nodiscard]] bool close();
   bool isOpen() const { return file_.isOpen(); }
 
   // Whole records in the file; 0 when closed.

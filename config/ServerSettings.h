@@ -28,7 +28,7 @@ class ServerSettings {
 
   // Reads the file. True when it was read; false when it is missing or cannot be opened
   // (every key then keeps its default, which is how the server treats it).
-  bool read() { return store_.read(); }
+  [[nodiscard]] bool read() { return store_.read(); }
   // True when the file was saved again since read().
   [[nodiscard]] bool changedSinceRead() const { return store_.changedSinceRead(); }
 

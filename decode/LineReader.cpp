@@ -18,9 +18,8 @@ long MemoryByteSource::read(char* buffer, size_t n) {
 long FileByteSource::read(char* buffer, size_t n) {
   if (!file_.isOpen()) return -1;
   int chunk = n > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(n);
-  int got = file_.read(buffer, chunk);
-  // File::read gives 0 both at the end and on failure; a closed file was caught above.
-  return got;
+  const ReadResult got = file_.read(buffer, chunk);
+  return got.failed() ? -1 : got.bytes;
 }
 
 LineReader::LineReader(ByteSource& source, bool wireForm)

@@ -23,7 +23,8 @@ AttachmentList::~AttachmentList() { clear(); }
 void AttachmentList::add(const Str& name, const Str& path) { items_.add(Attachment{name, path}); }
 
 void AttachmentList::clear() {
-  for (const Attachment& item : items_) removeFile(item.path);
+  // Best effort: a part file left behind holds a copy of mail the queue still has.
+  for (const Attachment& item : items_) static_cast<void>(removeFile(item.path));
   items_.clear();
 }
 

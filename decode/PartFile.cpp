@@ -24,7 +24,8 @@ std::unique_ptr<PartFile> PartFile::create(const Str& directory) {
 PartFile::~PartFile() {
   if (kept_) return;  // File's destructor writes what is pending and closes
   file_.reset();
-  removeFile(path_);
+  // Best effort: a part file left behind holds a copy of mail the queue still has.
+  static_cast<void>(removeFile(path_));
 }
 
 void PartFile::write(const char* data, size_t n) {

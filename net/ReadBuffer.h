@@ -26,7 +26,7 @@ class ReadBuffer {
   // Drops the first n unread bytes.
   void consume(int n);
   // Moves up to n unread bytes to out; the number moved.
-  int take(char* out, int n);
+  [[nodiscard]] int take(char* out, int n);
   void clear() { begin_ = end_ = 0; }
 
   // Free space at the end (after moving unread bytes to the front); fill it, then commit

@@ -27,7 +27,8 @@ Socket::~Socket() {
 }
 
 int Socket::open(int family) {
-  if (fd_ >= 0) close(0);
+  // The previous connection is dropped at once; how its close went no longer matters.
+  if (fd_ >= 0) static_cast<void>(close(0));
   const int fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
   if (fd < 0) return winsockCodeFromErrno(errno);
   if (!setBlocking(fd, false)) {

@@ -37,7 +37,7 @@ class Socket {
   [[nodiscard]] int open(int family);
   // Switches back to blocking mode, sets SO_LINGER to lingerMs / 1000 seconds and closes.
   // 0 (also when nothing was open) or the WinSock code of the close.
-  int close(int lingerMs);
+  [[nodiscard]] int close(int lingerMs);
 
   bool isOpen() const { return fd_ >= 0; }
   int fd() const { return fd_; }

@@ -22,7 +22,7 @@ class Transport {
   // See Socket::open; a running TLS session is dropped.
   [[nodiscard]] int open(int family);
   // See Socket::close.
-  int close(int lingerMs);
+  [[nodiscard]] int close(int lingerMs);
 
   [[nodiscard]] IoResult send(const char* data, int length);
   [[nodiscard]] IoResult recv(char* buffer, int size);

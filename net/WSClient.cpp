@@ -26,7 +26,10 @@ uint32_t socksOptionFor(const SocksSettings& settings) {
 
 WSClient::WSClient() = default;
 
-WSClient::~WSClient() { close(kCloseLingerMs); }
+WSClient::~WSClient() {
+  // No one is left to tell how the close went.
+  static_cast<void>(close(kCloseLingerMs));
+}
 
 int WSClient::startWinsock() { return 0; }
 
@@ -40,7 +43,10 @@ int WSClient::close(int lingerMs) {
   return transport_.close(lingerMs);
 }
 
-void WSClient::abandonConnection() { close(kCloseLingerMs); }
+void WSClient::abandonConnection() {
+  // The session already failed; the close only releases the socket.
+  static_cast<void>(close(kCloseLingerMs));
+}
 
 void WSClient::discoverLocalHost() {
   startWinsock();

@@ -68,7 +68,7 @@ class WSClient {
   [[nodiscard]] int open();
   // Closes the connection (ending TLS) with SO_LINGER of lingerMs / 1000 seconds; 0 or the
   // WinSock code of the close. A closed client needs open() before the next connect().
-  int close(int lingerMs = kCloseLingerMs);
+  [[nodiscard]] int close(int lingerMs = kCloseLingerMs);
   bool isOpen() const { return transport_.isOpen(); }
   // Fills localAddresses() (see LocalHost.h).
   void discoverLocalHost();
@@ -115,9 +115,13 @@ class WSClient {
   // Sends the file: as raw 8192-byte blocks when maxBodyLines is 0; else line by line,
   // stopping with a "." line after maxBodyLines lines following the first empty line. A
   // file that cannot be opened gives 19, or with kSendEmptyBody in options2 an empty line
-  // and "." are sent instead. 0 or the first error.
+  // and "." are sent instead. 0 or the first error; 192 when reading the file fails.
   [[nodiscard]] int sendFile(const Str& fileName, uint32_t options, uint32_t options2,
                              int maxBodyLines);
+  // sendFile for a file already open for reading, from its current position. A read error
+  // gives 192 at once (what was read before it may have been sent; the caller must not end
+  // the transfer as if the message were complete).
+  [[nodiscard]] int sendOpenFile(File& file, uint32_t options, int maxBodyLines);
   // Receives exactly total bytes in pieces of at most chunk bytes and appends them to the
   // open file: 0, 18 (file write failed) or the codes of recvExact.
   [[nodiscard]] int recvToFile(File& file, int64_t total, int chunk, int timeoutMs);
@@ -156,6 +160,8 @@ class WSClient {
 
  private:
   void emitTrace(const std::string& text) const;
+  [[nodiscard]] int sendFileBlocks(File& file);
+  [[nodiscard]] int sendFileLines(File& file, uint32_t options, int maxBodyLines);
   [[nodiscard]] int connectDirect(const Str& host, int port, int timeoutMs);
   [[nodiscard]] int connectAddress(const NetAddress& address, int timeoutMs);
   [[nodiscard]] int runTlsHandshake(int timeoutMs);

@@ -30,32 +30,44 @@ int WSClient::sendFile(const Str& fileName, uint32_t options, uint32_t options2,
     if (result != 0) return result;
     return sendLine(".", options);
   }
-  int result = 0;
-  if (maxBodyLines <= 0) {
-    std::vector<char> block(kFileBlockSize);
-    for (;;) {
-      const int n = file.read(block.data(), kFileBlockSize);
-      if (n <= 0) break;
-      result = sendAll(block.data(), n, kFileSendTimeoutMs);
-      if (result != 0) break;
+  return sendOpenFile(file, options, maxBodyLines);
+}
+
+int WSClient::sendOpenFile(File& file, uint32_t options, int maxBodyLines) {
+  return maxBodyLines <= 0 ? sendFileBlocks(file) : sendFileLines(file, options, maxBodyLines);
+}
+
+int WSClient::sendFileBlocks(File& file) {
+  std::vector<char> block(kFileBlockSize);
+  for (;;) {
+    const ReadResult got = file.read(block.data(), kFileBlockSize);
+    // Bytes of a failed read are not sent: the peer has a cut-off message at most, and the
+    // caller is told, so it never ends the transfer as if the message were whole.
+    if (got.failed()) return err::kFileReadFailed;
+    if (got.bytes > 0) {
+      const int result = sendAll(block.data(), got.bytes, kFileSendTimeoutMs);
+      if (result != 0) return result;
     }
-  } else {
-    bool inBody = false;
-    int bodyLines = 0;
-    Str line;
-    while (file.readLine(line)) {
-      result = sendLine(line, options);
-      if (result != 0) break;
-      if (!inBody) {
-        inBody = line.empty();
-      } else if (++bodyLines >= maxBodyLines) {
-        result = sendLine(".", options);
-        break;
-      }
+    if (got.atEnd()) return 0;
+  }
+}
+
+int WSClient::sendFileLines(File& file, uint32_t options, int maxBodyLines) {
+  bool inBody = false;
+  int bodyLines = 0;
+  Str line;
+  for (;;) {
+    const ReadState got = file.readLine(line);
+    if (got == ReadState::kFailed) return err::kFileReadFailed;
+    if (got == ReadState::kEnd) return 0;
+    const int result = sendLine(line, options);
+    if (result != 0) return result;
+    if (!inBody) {
+      inBody = line.empty();
+    } else if (++bodyLines >= maxBodyLines) {
+      return sendLine(".", options);
     }
   }
-  file.close();
-  return result;
 }
 
 int WSClient::recvToFile(File& file, int64_t total, int chunk, int timeoutMs) {

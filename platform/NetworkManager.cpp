@@ -72,7 +72,8 @@ class PasswordFile {
     ok_ = file->close() && ok_;
   }
   ~PasswordFile() {
-    if (!name_.empty()) removeFile(name_);
+    // Best effort: nothing more can be done here; the file is readable by its owner only.
+    if (!name_.empty()) static_cast<void>(removeFile(name_));
   }
   PasswordFile(const PasswordFile&) = delete;
   PasswordFile& operator=(const PasswordFile&) = delete;

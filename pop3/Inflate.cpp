@@ -40,11 +40,11 @@ InflateResult inflateFile(File& input, File& output, int64_t maxOutputBytes) {
   int64_t written = 0;
   for (;;) {
     if (stream.avail_in == 0) {
-      const int got = input.read(in.data(), kBufferSize);
-      if (got < 0) return InflateResult::ReadFailed;
-      if (got == 0) return InflateResult::BadData;  // the stream ended early
+      const ReadResult got = input.read(in.data(), kBufferSize);
+      if (got.failed()) return InflateResult::ReadFailed;
+      if (got.bytes == 0) return InflateResult::BadData;  // the stream ended early
       stream.next_in = in.data();
-      stream.avail_in = static_cast<uInt>(got);
+      stream.avail_in = static_cast<uInt>(got.bytes);
     }
     stream.next_out = out.data();
     stream.avail_out = kBufferSize;

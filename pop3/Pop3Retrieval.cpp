@@ -22,7 +22,8 @@ class PendingFile {
  public:
   PendingFile() = default;
   ~PendingFile() {
-    if (!committed_ && !path.empty()) removeFile(path);
+    // Best effort: a leftover file without an index is never delivered, only wastes space.
+    if (!committed_ && !path.empty()) static_cast<void>(removeFile(path));
   }
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;

@@ -43,11 +43,19 @@ bool UidlStore::readFileLocked(int openMode) {
   if (!file.open(openMode)) return false;
   int64_t bytes = 0;
   Str line;
-  while (bytes < kMaxFileBytes && file.readLine(line)) {
+  while (bytes < kMaxFileBytes) {
+    const ReadState got = file.readLine(line);
+    // Ids known before a read error are not trusted as the whole list: the store stays
+    // unloaded, so nothing is saved over the file from a partial copy.
+    if (got == ReadState::kFailed) {
+      lines_.clear();
+      return false;
+    }
+    if (got == ReadState::kEnd) break;
     bytes += line.length() + 2;
     lines_.add(line);
   }
-  file.close();
+  static_cast<void>(file.close());  // opened for reading only: nothing to lose
   return true;
 }
 

@@ -147,7 +147,8 @@ class Run {
     (void)runStopSequence(app_->threads(), pauses, output);
     eventLog.stopped();
     output.write("Quillet stopped", false);
-    instanceLock.release();
+    // Best effort: the lock ends with its descriptor even when the file cannot be deleted.
+    static_cast<void>(instanceLock.release());
     if (ProcessContext::instance().threadsAbandoned()) endAfterAbandonedThreads(restart);
     output.setMessageArea(nullptr);
     display_.reset();

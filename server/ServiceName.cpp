@@ -37,9 +37,9 @@ Str readServiceName(const Str& path) {
   if (size < 0 || size > kMaxServiceFileBytes) return kDefaultServiceName;
   char buffer[kMaxServiceFileBytes + 1];
   // One byte more than allowed, so a file that grew after size() still counts as too long.
-  const int n = file.read(buffer, sizeof buffer);
-  if (n < 0 || n > kMaxServiceFileBytes) return kDefaultServiceName;
-  return cleanServiceName(std::string_view(buffer, static_cast<size_t>(n)));
+  const ReadResult got = file.read(buffer, sizeof buffer);
+  if (got.failed() || got.bytes > kMaxServiceFileBytes) return kDefaultServiceName;
+  return cleanServiceName(std::string_view(buffer, static_cast<size_t>(got.bytes)));
 }
 
 }  // namespace quillet

@@ -1,6 +1,6 @@
 // Tests of File and the by-name helpers: open modes and their locks, the retrying open,
 // buffered and flushed writes, the line reader with its terminators and length limit,
-// code-page conversion of names and last-write times.
+// code-page conversion of names and last-write times, and read errors told from the end.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -15,7 +15,10 @@
 
 #include "base/File.h"
 #include "base/FileNames.h"
+#include "base/FileSystem.h"
+#include "base/IniStore.h"
 #include "base/ProcessContext.h"
+#include "tests/support/FailingReadFile.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
@@ -48,7 +51,9 @@ class FileTest : public ::testing::Test {
 std::vector<std::string> readAllLines(File& file) {
   std::vector<std::string> lines;
   Str line;
-  while (file.readLine(line)) lines.push_back(line.toStd());
+  ReadState got;
+  while ((got = file.readLine(line)) == ReadState::kData) lines.push_back(line.toStd());
+  EXPECT_EQ(got, ReadState::kEnd);
   EXPECT_TRUE(line.empty());
   return lines;
 }
@@ -70,16 +75,18 @@ TEST_F(FileTest, ReadLineLeavesThePositionAfterTheLine) {
   File file(path("t.txt"));
   ASSERT_TRUE(file.open(File::kReadShared));
   Str line;
-  ASSERT_TRUE(file.readLine(line));
+  ASSERT_EQ(file.readLine(line), ReadState::kData);
   EXPECT_EQ(file.seek(SEEK_CUR, 0), 7);
   char rest[6] = {};
-  EXPECT_EQ(file.read(rest, 6), 6);
+  const ReadResult got = file.read(rest, 6);
+  EXPECT_EQ(got.bytes, 6);
+  EXPECT_EQ(got.state, ReadState::kData);
   EXPECT_EQ(std::string(rest, 6), "second");
   EXPECT_FALSE(file.atEnd());
-  ASSERT_TRUE(file.readLine(line));
+  ASSERT_EQ(file.readLine(line), ReadState::kData);
   EXPECT_EQ(line.toStd(), "");
   EXPECT_TRUE(file.atEnd());
-  EXPECT_FALSE(file.readLine(line));
+  EXPECT_EQ(file.readLine(line), ReadState::kEnd);
 }
 
 TEST_F(FileTest, ReadLineJoinsCrLfAcrossBlockBoundaries) {
@@ -126,7 +133,7 @@ TEST_F(FileTest, WriteLineAppendsCrLfAndOpenModesPositionAsDocumented) {
   EXPECT_EQ(readRaw("t.txt"), "ONE\r\n\r\ntwo");  // on disk before close
   EXPECT_EQ(file.seek(SEEK_END, -3), 7);
   char tail[3];
-  EXPECT_EQ(file.read(tail, 3), 3);
+  EXPECT_EQ(file.read(tail, 3).bytes, 3);
   EXPECT_EQ(std::string(tail, 3), "two");
   ASSERT_TRUE(file.close());
 
@@ -145,7 +152,7 @@ TEST_F(FileTest, BufferedWritesAreVisibleToReadsOfTheSameFile) {
   EXPECT_EQ(file.write("tail\n", 5), 5);
   EXPECT_EQ(file.seek(SEEK_SET, 0), 0);
   Str line;
-  ASSERT_TRUE(file.readLine(line));
+  ASSERT_EQ(file.readLine(line), ReadState::kData);
   EXPECT_EQ(line.length(), 100008);
   EXPECT_TRUE(file.sync());
   ASSERT_TRUE(file.close());
@@ -227,7 +234,9 @@ TEST_F(FileTest, ClosedOrRefusedFilesReportFailure) {
   EXPECT_FALSE(missing.open(File::kNone));
   EXPECT_FALSE(missing.isOpen());
   char byte = 0;
-  EXPECT_EQ(missing.read(&byte, 1), 0);
+  EXPECT_TRUE(missing.read(&byte, 1).failed());
+  Str line;
+  EXPECT_EQ(missing.readLine(line), ReadState::kFailed);
   EXPECT_EQ(missing.write("x", 1), 0);
   EXPECT_EQ(missing.size(), -1);
   EXPECT_TRUE(missing.atEnd());
@@ -347,6 +356,61 @@ TEST_F(FileTest, NameHelpersTestDateAndRemove) {
   EXPECT_TRUE(removeFile(path("dated.txt")));
   EXPECT_FALSE(fileExists(path("dated.txt")));
   EXPECT_TRUE(removeFile(path("dated.txt")));  // already gone
+}
+
+// One read of n bytes: how it ended and how many bytes came.
+void expectRead(File& file, int n, ReadState state, int bytes) {
+  char buffer[16];
+  ASSERT_LE(n, static_cast<int>(sizeof buffer));
+  const ReadResult got = file.read(buffer, n);
+  EXPECT_EQ(got.state, state);
+  if (state != ReadState::kFailed) {
+    EXPECT_EQ(got.bytes, bytes);
+  }
+}
+
+TEST_F(FileTest, ReadsTellFullBlocksTheEndAndFailuresApart) {
+  writeRaw("t.txt", "abcdef");
+  File file(path("t.txt"));
+  ASSERT_TRUE(file.open(File::kReadShared));
+  expectRead(file, 4, ReadState::kData, 4);
+  expectRead(file, 8, ReadState::kEnd, 2);
+  expectRead(file, 8, ReadState::kEnd, 0);
+
+  writeRaw("f.txt", "0123456789");
+  testing::FailingReadFile failing(path("f.txt"), 5);
+  ASSERT_TRUE(failing.open(File::kReadShared));
+  expectRead(failing, 3, ReadState::kData, 3);
+  expectRead(failing, 10, ReadState::kFailed, 0);  // not the end after 2 more bytes
+}
+
+// A read error part-way through a file is never reported as its end: neither by the line
+// reader, nor by the copy and settings reader built on the reads.
+TEST_F(FileTest, ReadErrorsAreNeverTakenForTheEndOfTheFile) {
+  writeRaw("lines.txt", "first\r\nsecond line\r\n");
+  testing::FailingReadFile lines(path("lines.txt"), 10);
+  ASSERT_TRUE(lines.open(File::kReadShared));
+  Str line;
+  ASSERT_EQ(lines.readLine(line), ReadState::kData);
+  EXPECT_EQ(line.toStd(), "first");
+  EXPECT_EQ(lines.readLine(line), ReadState::kFailed);  // not "second" as a last line
+  EXPECT_TRUE(line.empty());
+
+  const std::string big(200000, 'm');  // several copy blocks
+  writeRaw("big.txt", big);
+  testing::FailingReadFile source(path("big.txt"), 100000);
+  File copy(path("copy.txt"));
+  ASSERT_TRUE(source.open(File::kReadShared));
+  ASSERT_TRUE(copy.open(File::kCreate));
+  EXPECT_FALSE(copyFileContents(source, copy));
+
+  // A real file that opens as a regular file and fails on the first read.
+  File unreadable(Str(testing::kUnreadableFilePath));
+  ASSERT_TRUE(unreadable.open(File::kReadSharedOnce));
+  expectRead(unreadable, 1, ReadState::kFailed, 0);
+  EXPECT_EQ(unreadable.readLine(line), ReadState::kFailed);
+  IniStore settings{Str(testing::kUnreadableFilePath)};
+  EXPECT_FALSE(settings.read());
 }
 
 }  // namespace

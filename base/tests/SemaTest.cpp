@@ -102,7 +102,7 @@ TEST_F(SemaTest, ProcessesRacingForTheLockNeverHoldItTogether) {
         if (fd < 0) _exit(1);  // someone else holds it too
         close(fd);
         unlink(marker.c_str());
-        sema.release();
+        if (!sema.release()) _exit(1);  // the lock must end with its file
       }
       _exit(0);
     }

@@ -304,7 +304,7 @@ TEST(DataConfTest, ShorterThanOneRecordCountsAsEmpty) {
   ASSERT_TRUE(file.open());
   EXPECT_EQ(file.recordCount(), 0);
   ASSERT_TRUE(file.ensureFirstRecord());
-  file.close();
+  ASSERT_TRUE(file.close());
   EXPECT_EQ(readBytes(dir.file("DATACONF.DAT")), blankConfRecord());
 }
 
@@ -315,7 +315,7 @@ TEST(RecordFileTest, SecondOpenerIsRefusedWhileTheFileIsHeld) {
   ASSERT_TRUE(holder.open());
   DataUser other(dir.str("DataUser.DAT"));
   EXPECT_FALSE(other.open());
-  holder.close();
+  ASSERT_TRUE(holder.close());
   EXPECT_TRUE(other.open());
   ProcessContext::instance().setFileOpenAttempts(2);
 }

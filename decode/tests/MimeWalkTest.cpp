@@ -5,6 +5,7 @@
 
 #include "base/ProcessContext.h"
 #include "decode/tests/DecodeTestSupport.h"
+#include "tests/support/FailingReadFile.h"
 
 using namespace quillet;
 using namespace quillet::testing;
@@ -276,7 +277,7 @@ TEST(Ownership, ClearingTheResultDeletesTheFiles) {
   EXPECT_EQ(dir.entries(), 0);
 }
 
-TEST(Errors, MissingMessageFileAndMissingTempDirectory) {
+TEST(Errors, MissingUnreadableMessageFileAndMissingTempDirectory) {
   TempDir dir;
   ParseResult result;
   ProcessContext::instance().setCheckBeforeFileOpen(true);  // no retry wait for the missing file
@@ -284,6 +285,9 @@ TEST(Errors, MissingMessageFileAndMissingTempDirectory) {
                 .parseFile(Str(std::string_view(dir.path() + "/none.txt")), result),
             30);
   ProcessContext::instance().setCheckBeforeFileOpen(false);
+  // A file that opens but fails to read is not parsed as an empty message.
+  EXPECT_EQ(SMTPDecode(bodyOptions(dir)).parseFile(Str(kUnreadableFilePath), result),
+            SMTPDecode::kReadFailed);
   DecodeOptions options = bodyOptions(dir);
   options.tempDirectory = Str(std::string_view(dir.path() + "/missing"));
   EXPECT_EQ(parseText(message({"From: a@example.org", "", "text"}), options, result), 32);

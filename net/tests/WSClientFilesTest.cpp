@@ -1,5 +1,6 @@
 // File transfers of the socket client against scripted peers: a dot-terminated block whose
-// terminator is split across reads, counted receives, raw and line-wise sending.
+// terminator is split across reads, counted receives, raw and line-wise sending, and
+// sending a file whose reads fail.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include "base/File.h"
 #include "base/ProcessContext.h"
 #include "net/WSClient.h"
+#include "tests/support/FailingReadFile.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/ScriptedPeer.h"
 #include "tests/support/TempDir.h"
@@ -55,7 +57,7 @@ TEST_F(WSClientFiles, DotTerminatedBlockEndsAtATerminatorSplitAcrossReads) {
   Str next;
   ASSERT_EQ(client.readLine(next, 5000, 0), 0);  // nothing after the terminator was lost
   EXPECT_STREQ(next.c_str(), "+OK next");
-  client.close(0);
+  EXPECT_EQ(client.close(0), 0);
 }
 
 TEST_F(WSClientFiles, DotTerminatedBlockFromAPeerThatStopsGives11Or9) {
@@ -70,7 +72,7 @@ TEST_F(WSClientFiles, DotTerminatedBlockFromAPeerThatStopsGives11Or9) {
   WSClient second;
   connect(second, silent, 50);
   EXPECT_EQ(second.recvDotTerminatedToFile(file, 5000), err::kReadTimeout);
-  second.close(0);
+  EXPECT_EQ(second.close(0), 0);
 }
 
 TEST_F(WSClientFiles, DotTerminatedBlockPastItsCapEndsWith191) {
@@ -86,7 +88,7 @@ TEST_F(WSClientFiles, DotTerminatedBlockPastItsCapEndsWith191) {
   EXPECT_EQ(client.recvDotTerminatedToFile(file, 5000, 64 * 1024), err::kBlockTooLarge);
   ASSERT_TRUE(file.close());
   EXPECT_LE(readBytes(path("endless.txt")).size(), 64u * 1024);
-  client.close(0);
+  EXPECT_EQ(client.close(0), 0);
 
   // A block that ends exactly at the cap is complete.
   const std::string block = line + "\r\n.\r\n";
@@ -98,7 +100,7 @@ TEST_F(WSClientFiles, DotTerminatedBlockPastItsCapEndsWith191) {
   EXPECT_EQ(second.recvDotTerminatedToFile(whole, 5000, static_cast<int64_t>(block.size())), 0);
   ASSERT_TRUE(whole.close());
   EXPECT_EQ(readBytes(path("exact.txt")), block);
-  second.close(0);
+  EXPECT_EQ(second.close(0), 0);
 }
 
 TEST_F(WSClientFiles, CountedReceiveFillsTheFileInChunks) {
@@ -165,6 +167,53 @@ TEST_F(WSClientFiles, MissingFileGives19OrAnEmptyBody) {
   ProcessContext::instance().setCheckBeforeFileOpen(false);
   peer.join();
   EXPECT_EQ(sent, "\r\n.\r\n");
+}
+
+// A file that fails while it is sent fails the transfer: the peer never receives the whole
+// message or a terminating "." line, and the caller gets 192, not success.
+TEST_F(WSClientFiles, ReadErrorWhileSendingFailsTheTransfer) {
+  std::string message = "From: a\r\nTo: b\r\n\r\n";
+  for (int i = 0; i < 3000; ++i) message += "body line " + std::to_string(i) + "\r\n";
+  writeBytes(path("queued.txt"), message);
+  const Str name(path("queued.txt").c_str());
+  const int failAfter = WSClient::kFileBlockSize * 2 + 100;
+  ASSERT_GT(message.size(), static_cast<size_t>(failAfter) * 2);
+
+  std::string raw, lines, unreadable;
+  ScriptedPeer rawPeer([&raw](int fd) { raw = ScriptedPeer::readToEnd(fd); });
+  ScriptedPeer linePeer([&lines](int fd) { lines = ScriptedPeer::readToEnd(fd); });
+  ScriptedPeer unreadablePeer([&unreadable](int fd) { unreadable = ScriptedPeer::readToEnd(fd); });
+  {
+    WSClient client;
+    connect(client, rawPeer);
+    testing::FailingReadFile file(name, failAfter);
+    ASSERT_TRUE(file.open(File::kReadShared));
+    EXPECT_EQ(client.sendOpenFile(file, 0, 0), err::kFileReadFailed);
+  }
+  {
+    WSClient client;
+    connect(client, linePeer);
+    testing::FailingReadFile file(name, failAfter);
+    ASSERT_TRUE(file.open(File::kReadShared));
+    EXPECT_EQ(client.sendOpenFile(file, 0, 100000), err::kFileReadFailed);
+  }
+  {
+    WSClient client;
+    connect(client, unreadablePeer);
+    EXPECT_EQ(client.sendFile(Str(testing::kUnreadableFilePath), 0, 0, 0), err::kFileReadFailed);
+    EXPECT_EQ(client.sendFile(Str(testing::kUnreadableFilePath), 0, 0, 5), err::kFileReadFailed);
+  }
+  rawPeer.join();
+  linePeer.join();
+  unreadablePeer.join();
+  // Only whole blocks or lines read before the failure went out, never what the failing
+  // read returned, and nothing that ends the message.
+  EXPECT_LE(raw.size(), static_cast<size_t>(failAfter));
+  EXPECT_EQ(raw, message.substr(0, raw.size()));
+  EXPECT_LE(lines.size(), static_cast<size_t>(failAfter));
+  EXPECT_EQ(lines, message.substr(0, lines.size()));
+  EXPECT_EQ(lines.find("\r\n.\r\n"), std::string::npos);
+  EXPECT_EQ(unreadable, "");
 }
 
 }  // namespace

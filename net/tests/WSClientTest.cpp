@@ -60,7 +60,7 @@ TEST(WSClientLines, DropsZeroBytesAndKeepsWhatFollowsTheLine) {
   EXPECT_EQ(std::string(data, 4), "DATA");
   client.setSliceTiming(SliceTiming{kQuickSliceMs, 10});
   EXPECT_EQ(client.waitSocket(2, 1000), err::kTimeout);
-  client.close(0);
+  EXPECT_EQ(client.close(0), 0);
 }
 
 TEST(WSClientLines, PeerThatClosesMidLineGives11WithTheLineCleared) {
@@ -106,7 +106,7 @@ TEST(WSClientLines, PeerThatStopsReadingGivesAWriteTimeOut) {
   const std::string bulk(32 << 20, 'z');  // more than the socket buffers of both ends hold
   EXPECT_EQ(client.sendAll(bulk.data(), static_cast<int>(bulk.size()), 5000), err::kWriteTimeout);
   done = true;
-  client.close(0);
+  EXPECT_EQ(client.close(0), 0);
 }
 
 TEST(WSClientLines, ClearingTheRunningFlagEndsABlockedReadWith1Soon) {
@@ -180,7 +180,7 @@ TEST(WSClientTrace, TracesBothDirectionsWithIdAndMaskedPassword) {
   lines.add("QUIT");
   ASSERT_EQ(client.sendLines(lines, options | wsopt::kTraceWithoutId), 0);
   ASSERT_EQ(client.sendLine("NOOP", 0), 0);  // no trace without the option
-  client.close(60000);
+  EXPECT_EQ(client.close(60000), 0);
   peer.join();
   EXPECT_EQ(received, "PASS secret\r\nPASS\r\nQUIT\r\n");
   EXPECT_EQ(trace, (std::vector<std::string>{"42: > PASS *****", "42: < +OK welcome", "> PASS",
@@ -228,7 +228,7 @@ TEST(WSClientConnect, LooksUpThePeerNameOnlyWhenAsked) {
   ASSERT_EQ(client.open(), 0);
   ASSERT_EQ(client.connect("127.0.0.1", first.port(), 5000, 0), 0);
   EXPECT_EQ(client.peerNames().count(), 0);
-  client.close(0);
+  EXPECT_EQ(client.close(0), 0);
   ASSERT_EQ(client.open(), 0);
   ASSERT_EQ(client.connect("127.0.0.1", second.port(), 5000, wsopt::kPeerName), 0);
   ASSERT_EQ(client.peerNames().count(), 1);

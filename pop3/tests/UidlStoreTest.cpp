@@ -9,6 +9,7 @@
 #include "base/FileNames.h"
 #include "pop3/UidlStore.h"
 #include "server/queue/SMTPInfo.h"
+#include "tests/support/FailingReadFile.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
@@ -108,6 +109,9 @@ TEST(UidlStore, UnreadableFileIsNeverOverwrittenAndIsReadOnceItCanBe) {
   EXPECT_FALSE(store.ensureLoaded());
   EXPECT_FALSE(store.saveIds("h", "u", idsOf({"1"})));
   EXPECT_EQ(store.lineCount(), 0) << "a refused save changes nothing";
+  UidlStore failingRead{Str(testing::kUnreadableFilePath)};  // opens, then fails to read
+  EXPECT_FALSE(failingRead.load(true));
+  EXPECT_FALSE(failingRead.saveIds("h", "u", idsOf({"1"})));
 
   ASSERT_EQ(::rmdir(path.c_str()), 0);
   testing::writeBytes(path.toStd(),

@@ -80,11 +80,12 @@ int QueueStore::copyIntoNewMessageFile(const Str& sourcePath, QueueNumber queue,
 
   File source(sourcePath);
   bool copied = source.open(File::kReadShared) && copyFileContents(source, *target);
-  source.close();
+  static_cast<void>(source.close());  // opened for reading only: nothing to lose
   copied = copied && target->sync();
   copied = target->close() && copied;
   if (!copied) {
-    removeFile(path);
+    // Best effort: a partial copy has no index, so it is never taken for a message.
+    static_cast<void>(removeFile(path));
     path = Str();
     return err::kWriteTempFile;
   }
@@ -129,8 +130,11 @@ IndexStatus QueueStore::loadIndex(SMTPInfo& entry, QueueNumber queue) const {
 
   std::vector<Str> lines;
   Str line;
-  while (file.readLine(line)) lines.push_back(line);
-  file.close();
+  ReadState got;
+  while ((got = file.readLine(line)) == ReadState::kData) lines.push_back(line);
+  // A read error must not pass a cut-off index as a whole one.
+  if (got == ReadState::kFailed) return IndexStatus::Unreadable;
+  static_cast<void>(file.close());  // opened for reading only: nothing to lose
 
   SMTPInfo parsed;
   const IndexStatus status = parseIndexLines(lines, parsed);

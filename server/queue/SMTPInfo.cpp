@@ -10,7 +10,8 @@ namespace {
 
 void removeIfPresent(const Str& name) {
   if (name.isBlank() || !fileExists(name)) return;
-  removeFile(name);  // a failed deletion is not reported: the file is retried next time
+  // A failed deletion is not reported: the file is retried next time.
+  static_cast<void>(removeFile(name));
 }
 
 }  // namespace

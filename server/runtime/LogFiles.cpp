@@ -56,7 +56,7 @@ bool LogFiles::append(const Timer& moment, const Str& line) {
   const bool currentOpen =
       newDay ? current.open(File::kCreate) : current.openAppend(currentCreated);
   if (!currentOpen) {
-    dated.close();
+    static_cast<void>(dated.close());  // nothing was written to it yet
     // The dated log made for this line stays (empty); its day has begun all the same.
     if (newDay && options_.purgeDays > 0) purge(moment);
     return false;

@@ -73,7 +73,7 @@ TEST_F(NetProxy, DanteRelaysSocks4AndSocks5Sessions) {
     WSClient client;
     ASSERT_EQ(connectThrough(client, c.hostType, c.target, target->port()), 0) << c.target;
     expectGreeting(client);
-    client.close(0);
+    EXPECT_EQ(client.close(0), 0);
     target->join();
     // The proxy's log proves the session went through it.
     EXPECT_TRUE(testing::waitForText(proxy_.file("danted.log"),
@@ -118,7 +118,7 @@ TEST_F(NetProxy, MicrosocksChecksUserAndPassword) {
                              "s3cret"),
               0);
     expectGreeting(client);
-    client.close(0);
+    EXPECT_EQ(client.close(0), 0);
   }
   {
     auto target = greetingTarget(AF_INET6);  // IPv6 target as address type 4
@@ -127,7 +127,7 @@ TEST_F(NetProxy, MicrosocksChecksUserAndPassword) {
         connectThrough(client, SocksSettings::kSocks5, "::1", target->port(), "mailer", "s3cret"),
         0);
     expectGreeting(client);
-    client.close(0);
+    EXPECT_EQ(client.close(0), 0);
   }
   WSClient wrong;
   EXPECT_EQ(connectThrough(wrong, SocksSettings::kSocks5, "127.0.0.1", 110, "mailer", "wrong"),

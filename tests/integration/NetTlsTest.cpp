@@ -168,7 +168,7 @@ TEST_F(NetTls, UpgradesAPlainSessionAfterStls) {
   ASSERT_EQ(client.startTls(10000), 0);
   EXPECT_TRUE(client.isTls());
   expectHttpAnswer(client);
-  client.close(0);
+  EXPECT_EQ(client.close(0), 0);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "base/Clock.h"
 #include "base/FileSystem.h"
 #include "server/queue/QueueStore.h"
+#include "tests/support/FailingReadFile.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
@@ -140,6 +141,13 @@ TEST_F(QueueStoreTest, FailedCopiesLeaveNoFileAndReportTheirCode) {
   Str path;
   EXPECT_EQ(
       store().copyIntoNewMessageFile(Str((root_ / "absent").string()), QueueNumber::Inbound, path),
+      err::kWriteTempFile);
+  EXPECT_TRUE(path.empty());
+  EXPECT_TRUE(fs::is_empty(inDir()));
+
+  // A source that opens but cannot be read is not copied as an empty message.
+  EXPECT_EQ(
+      store().copyIntoNewMessageFile(Str(testing::kUnreadableFilePath), QueueNumber::Inbound, path),
       err::kWriteTempFile);
   EXPECT_TRUE(path.empty());
   EXPECT_TRUE(fs::is_empty(inDir()));
@@ -352,6 +360,13 @@ TEST_F(QueueStoreTest, ArchivesIntoTheDatedHistoryDirectory) {
   lost.messageFile = Str((inDir() / "MSG0dead.TXT").string());
   EXPECT_FALSE(store().archiveMessage(lost, archivePath));
   EXPECT_TRUE(archivePath.empty());
+
+  // A message that fails to read leaves no archived copy, not even a short one.
+  SMTPInfo unreadable;
+  unreadable.messageFile = Str(testing::kUnreadableFilePath);
+  EXPECT_FALSE(store().archiveMessage(unreadable, archivePath));
+  EXPECT_TRUE(archivePath.empty());
+  EXPECT_EQ(std::distance(fs::directory_iterator(expected.parent_path()), {}), 1);
 }
 
 }  // namespace
