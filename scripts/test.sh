@@ -27,10 +27,17 @@ stage "Format check"
 bash scripts/check-format.sh
 stage_done
 
+# configure_and_build DIR BUILD_TYPE CMAKE_OPTION...: one build directory, warnings as errors.
+configure_and_build() {
+  local dir=$1 type=$2
+  shift 2
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DQUILLET_WERROR=ON \
+    "${launcher[@]}" "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
 stage "Normal build"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_WERROR=ON \
-  "${launcher[@]}" >/dev/null
-cmake --build build -j "$jobs"
+configure_and_build build RelWithDebInfo
 stage_done
 
 stage "clang-tidy"
@@ -42,9 +49,7 @@ ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
 stage_done
 
 stage "AddressSanitizer and UndefinedBehaviorSanitizer build"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLET_SANITIZE=ON \
-  -DQUILLET_WERROR=ON "${launcher[@]}" >/dev/null
-cmake --build build-asan -j "$jobs"
+configure_and_build build-asan Debug -DQUILLET_SANITIZE=ON
 stage_done
 
 stage "Tests (AddressSanitizer and UndefinedBehaviorSanitizer)"
@@ -54,11 +59,11 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 stage_done
 
 stage "ThreadSanitizer build"
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLET_TSAN=ON \
-  -DQUILLET_WERROR=ON "${launcher[@]}" >/dev/null
-cmake --build build-tsan -j "$jobs"
+configure_and_build build-tsan Debug -DQUILLET_TSAN=ON
 stage_done
 
+# The runnel processes the tests start inherit TSAN_OPTIONS: a race in one ends it with
+# TSan's exit code, which fails the test that waits for its exit.
 stage "Tests (ThreadSanitizer)"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 900
