@@ -125,6 +125,7 @@ bool BaseThread::startupDelay() {
 
 int BaseThread::kill() {
   int32_t id = 0;
+  std::shared_ptr<ThreadRegistry::Members> registry;
   {
     std::lock_guard lock(stateMutex_);
     // Not started, already ended (it unregisters by itself), or abandoned before. One
@@ -134,13 +135,14 @@ int BaseThread::kill() {
     keepRunning_.store(false, std::memory_order_relaxed);
     running_.store(false, std::memory_order_relaxed);
     id = id_.load(std::memory_order_relaxed);
+    registry = registry_;
     // Without autoDelete the owner would otherwise wait for it forever in the destructor.
     if (thread_.joinable()) thread_.detach();
     stateChanged_.notify_all();  // releases start(wait)
   }
   // From here on the object may be gone (an abandoned autoDelete thread that ends deletes
-  // itself): use only copies. registry_ is never changed after construction.
-  if (id != 0) registry_->remove(id);
+  // itself): use only the copies taken under the lock, not even registry_.
+  if (id != 0) registry->remove(id);
   ProcessContext::instance().markThreadsAbandoned();
   return 0;
 }

@@ -21,6 +21,8 @@ bool is7Bit(std::string_view text) {
 std::string convertCharset(std::string_view text, const char* to, const char* from) {
   if (is7Bit(text)) return std::string(text);
   iconv_t cd = iconv_open(to, from);
+  // (iconv_t)-1 is iconv_open's documented failure value.
+  // NOLINTNEXTLINE(performance-no-int-to-ptr)
   if (cd == reinterpret_cast<iconv_t>(-1)) {
     // No converter on this system: keep 7-bit characters, mark the rest.
     std::string out(text);

@@ -89,7 +89,7 @@ class PasswordFile {
 
 }  // namespace
 
-NetworkManager::NetworkManager(std::string program) : resolved_(findProgram(program)) {}
+NetworkManager::NetworkManager(const std::string& program) : resolved_(findProgram(program)) {}
 
 bool NetworkManager::available() const { return !resolved_.empty(); }
 
@@ -134,7 +134,7 @@ int NetworkManager::bringUp(const std::string& name, const DialUpCredentials& cr
   }
   const PasswordFile secrets(credentials.password);
   if (!secrets.ok()) return err::kPasswordFileFailed;
-  arguments.push_back("passwd-file");
+  arguments.emplace_back("passwd-file");
   arguments.push_back(secrets.path());
   return run(std::move(arguments), output);
 }

@@ -23,7 +23,7 @@ class NetworkManager final : public DialUpLink {
   static constexpr int kUpWaitSeconds = 90;
 
   // Uses the client program at program (looked up in PATH when it holds no '/').
-  explicit NetworkManager(std::string program = "nmcli");
+  explicit NetworkManager(const std::string& program = "nmcli");
 
   [[nodiscard]] bool available() const override;
   [[nodiscard]] int activeConnections(std::vector<std::string>& names) override;

@@ -59,6 +59,7 @@ TEST(ArrayTmpl, LockedArrayTakesConcurrentAdds) {
   ArrayTmpl<int> array;
   array.enableLock();
   std::vector<std::thread> threads;
+  threads.reserve(4);
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([&] {
       for (int i = 0; i < 1000; ++i) array.add(i);

@@ -230,7 +230,7 @@ TEST_F(SettingsFile, DirectoryInsteadOfFileKeepsDefaults) {
 
 TEST_F(SettingsFile, LinesWithNulBytesAreSkippedTheRestIsRead) {
   registerServerKeys();
-  std::string junk("Postmaster=evil\0@example.com\r\n", 31);
+  std::string junk("Postmaster=evil\0@example.com\r\n", 30);
   junk += std::string("\0\0\0\xFF\xFE\r\n", 7);
   junk += "Interval=30\r\n";
   ASSERT_TRUE(readFile(junk));

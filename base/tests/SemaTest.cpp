@@ -2,12 +2,12 @@
 // processes, release and the file's mode.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 

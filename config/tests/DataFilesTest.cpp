@@ -25,8 +25,9 @@ using testing::writeBytes;
 
 // The field at offset, width characters, of record n (1-based) of raw file bytes.
 std::string field(const std::string& bytes, int recordLength, int n, int offset, int width) {
-  return bytes.substr(static_cast<size_t>((n - 1) * recordLength + offset),
-                      static_cast<size_t>(width));
+  const size_t start =
+      static_cast<size_t>(n - 1) * static_cast<size_t>(recordLength) + static_cast<size_t>(offset);
+  return bytes.substr(start, static_cast<size_t>(width));
 }
 
 std::string padded(const std::string& text, int width) {

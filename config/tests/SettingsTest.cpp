@@ -9,11 +9,11 @@
 #include "base/Password.h"
 #include "base/ProcessContext.h"
 #include "config/ServerSettings.h"
+#include "config/SettingsPasswords.h"
 #include "tests/support/DataFileRecords.h"
 #include "tests/support/FileBytes.h"
-#include "tests/support/TempDir.h"
-#include "config/SettingsPasswords.h"
 #include "tests/support/ServerSettingsFile.h"
+#include "tests/support/TempDir.h"
 
 namespace quillet {
 namespace {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <dirent.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <initializer_list>

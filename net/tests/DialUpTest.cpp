@@ -330,6 +330,7 @@ TEST(DialUp, DestroyingHangsUpADialedConnection) {
 TEST(DialUp, ManyThreadsShareTheConnectionConsistently) {
   Fixture f;
   std::vector<std::thread> threads;
+  threads.reserve(8);
   std::atomic<int> failures{0};
   for (int t = 0; t < 8; ++t) {
     threads.emplace_back([&f, &failures, t] {

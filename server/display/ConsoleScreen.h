@@ -88,9 +88,10 @@ class ConsoleScreen {
   void putGlyph(int row, int column, const std::string& glyph);
   // Sends the model of the cells left..right of a row to the terminal.
   void emitCells(int row, int left, int right);
-  Cell& cell(int row, int column) { return cells_[static_cast<size_t>(row * width_ + column)]; }
-  const Cell& cell(int row, int column) const {
-    return cells_[static_cast<size_t>(row * width_ + column)];
+  Cell& cell(int row, int column) { return cells_[cellIndex(row, column)]; }
+  const Cell& cell(int row, int column) const { return cells_[cellIndex(row, column)]; }
+  size_t cellIndex(int row, int column) const {
+    return static_cast<size_t>(row) * static_cast<size_t>(width_) + static_cast<size_t>(column);
   }
 
   Output output_;

@@ -3,13 +3,13 @@
 // check the banner and start lines, the stop, the exit code, what is left on disk, a
 // second instance, a restart on a saved settings file and the service mode's signals.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <memory>

@@ -54,7 +54,7 @@ class SupervisorTest : public ::testing::Test {
   Supervisor::Outcome supervise(const ThreadStartList& list, int stopAfter,
                                 std::function<void(int)> onPass = {}) {
     Supervisor::Hooks hooks;
-    hooks.wait = [this, stopAfter, onPass] {
+    hooks.wait = [this, stopAfter, onPass = std::move(onPass)] {
       ++passes_;
       if (onPass) onPass(passes_);
       return passes_ >= stopAfter ? WaitResult::Stop : WaitResult::Continue;

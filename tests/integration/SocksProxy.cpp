@@ -7,7 +7,7 @@
 namespace quillet::testing {
 
 std::string SocksProxy::unavailable(const std::string& program) {
-  const std::string reason = enterPrivateNetwork();
+  std::string reason = enterPrivateNetwork();
   if (!reason.empty()) return reason;
   if (!program.empty() && findProgram(program).empty()) return program + " is not installed";
   return "";

@@ -1,7 +1,7 @@
 // A console run of runnel started by a test (see RunnelRun.h).
 #include "tests/support/RunnelRun.h"
 
-#include <signal.h>
+#include <csignal>
 
 #include "tests/support/ConsoleRunEnvironment.h"
 #include "tests/support/FileBytes.h"

@@ -2,9 +2,9 @@
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 

@@ -2,12 +2,12 @@
 #include "tests/support/TestProcess.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <sstream>
 #include <thread>
@@ -23,7 +23,8 @@ std::string findProgram(const std::string& name) {
   std::string dir;
   while (std::getline(parts, dir, ':')) {
     if (dir.empty()) continue;
-    const std::string candidate = dir + "/" + name;
+    std::string candidate = dir;
+    candidate.append("/").append(name);
     if (access(candidate.c_str(), X_OK) == 0) return candidate;
   }
   return "";
@@ -38,9 +39,11 @@ TestProcess::TestProcess(const std::vector<std::string>& argv, const std::string
                                    0600);
   posix_spawn_file_actions_adddup2(&actions, 1, 2);
   std::vector<char*> args;
+  args.reserve(argv.size() + 1);
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
   std::vector<char*> variables;
+  variables.reserve(environment.size() + 1);
   for (const std::string& variable : environment) {
     variables.push_back(const_cast<char*>(variable.c_str()));
   }

@@ -49,7 +49,9 @@ class VirtualTerminal {
   static void ADD_FAILURE_IF(bool failed, const std::string& what) {
     if (failed) ADD_FAILURE() << what;
   }
-  size_t index(int r, int c) const { return static_cast<size_t>(r * width_ + c); }
+  size_t index(int r, int c) const {
+    return static_cast<size_t>(r) * static_cast<size_t>(width_) + static_cast<size_t>(c);
+  }
 
   void put(const std::string& glyph) {
     if (row_ < 0 || row_ >= height_ || column_ < 0 || column_ >= width_) {

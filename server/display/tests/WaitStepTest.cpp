@@ -135,9 +135,9 @@ TEST_F(WaitStepTest, EscapeThenSilenceResumes) {
 }
 
 TEST_F(WaitStepTest, QuestionIgnoresOtherKeysAndEndsWithNo) {
-  for (int yes : {'Y', 'J', 'O'}) {
+  for (char yes : {'Y', 'J', 'O'}) {
     ScriptedKeys keys({KeySource::kEscape, 'P', yes});
-    EXPECT_EQ(makeStep(&keys, quick_).run(), WaitResult::Stop) << static_cast<char>(yes);
+    EXPECT_EQ(makeStep(&keys, quick_).run(), WaitResult::Stop) << yes;
   }
   EXPECT_FALSE(requests_.inboundRun.isSet()) << "P inside the question is ignored";
   lines_.clear();

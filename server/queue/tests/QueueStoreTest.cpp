@@ -102,6 +102,7 @@ TEST_F(QueueStoreTest, ConcurrentCreatorsNeverShareAName) {
   constexpr int kFilesEach = 100;
   std::vector<std::vector<std::string>> created(kThreads);
   std::vector<std::thread> threads;
+  threads.reserve(kThreads);
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([this, t, &created] {
       for (int i = 0; i < kFilesEach; ++i) {
