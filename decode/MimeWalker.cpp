@@ -4,6 +4,7 @@
 #include <cctype>
 #include <memory>
 
+#include "base/ErrorCodes.h"
 #include "decode/AttachmentNaming.h"
 #include "decode/BinHexDecoder.h"
 #include "decode/ContentDecoders.h"
@@ -12,9 +13,6 @@
 
 namespace quillet {
 namespace {
-
-constexpr int kTempFileError = 32;
-constexpr int kTempWriteError = 35;
 
 bool blankOrEnd(std::string_view rest) { return rest.empty() || rest[0] == ' ' || rest[0] == '\t'; }
 
@@ -177,7 +175,7 @@ MimeWalker::Stop MimeWalker::multipart(const EntityHeaders& headers, int depth) 
 
 void MimeWalker::addAttachment(const std::string& name, PartFile& file) {
   if (!file.finish()) {
-    error_ = kTempWriteError;
+    error_ = err::kWritePartFile;
     return;
   }
   file.keep();
@@ -187,7 +185,7 @@ void MimeWalker::addAttachment(const std::string& name, PartFile& file) {
 MimeWalker::Stop MimeWalker::plainText() {
   std::unique_ptr<PartFile> text = PartFile::create(tempDirectory_);
   if (!text) {
-    error_ = kTempFileError;
+    error_ = err::kCreatePartFile;
     return Stop::End;
   }
   std::unique_ptr<PartFile> uuFile;
@@ -209,7 +207,7 @@ MimeWalker::Stop MimeWalker::plainText() {
       if (uuName.empty()) uuName = "unknown.txt";
       uuFile = PartFile::create(tempDirectory_);
       if (!uuFile) {
-        error_ = kTempFileError;
+        error_ = err::kCreatePartFile;
         return Stop::End;
       }
       uu = std::make_unique<UuDecoder>(*uuFile);
@@ -231,7 +229,7 @@ MimeWalker::Stop MimeWalker::binHex(const EntityHeaders& headers) {
   std::unique_ptr<PartFile> encoded = PartFile::create(tempDirectory_);
   std::unique_ptr<PartFile> data = encoded ? PartFile::create(tempDirectory_) : nullptr;
   if (!data) {
-    error_ = kTempFileError;
+    error_ = err::kCreatePartFile;
     return Stop::End;
   }
   BinHexDecoder decoder(*data);
@@ -266,7 +264,7 @@ MimeWalker::Stop MimeWalker::savePart(const EntityHeaders& headers) {
 
   std::unique_ptr<PartFile> file = PartFile::create(tempDirectory_);
   if (!file) {
-    error_ = kTempFileError;
+    error_ = err::kCreatePartFile;
     return Stop::End;
   }
   std::unique_ptr<ContentDecoder> decoder = decoderFor(headers.encoding, *file);

@@ -1,6 +1,7 @@
 // The message parser's entry points (see SMTPDecode.h).
 #include "decode/SMTPDecode.h"
 
+#include "base/ErrorCodes.h"
 #include "base/File.h"
 #include "decode/HeaderBlock.h"
 #include "decode/HeaderFields.h"
@@ -11,7 +12,7 @@ namespace quillet {
 int SMTPDecode::parseFile(const Str& messageFile, ParseResult& result) const {
   result.clear();
   File file(messageFile);
-  if (!file.open(File::kReadShared)) return kUnableToOpen;
+  if (!file.open(File::kReadShared)) return err::kOpenMessageFile;
   FileByteSource source(file);
   return parse(source, result);
 }
@@ -29,7 +30,7 @@ int SMTPDecode::parse(ByteSource& source, ParseResult& result) const {
     MimeWalker walker(reader, options_.tempDirectory, result.attachments);
     code = walker.walk(header.lines());
   }
-  if (code == 0 && reader.failed()) code = kReadFailed;
+  if (code == 0 && reader.failed()) code = err::kParseHeader;
   return code;
 }
 

@@ -28,19 +28,14 @@ class SMTPDecode {
   static constexpr size_t kHeaderLines = 10000;
   static constexpr size_t kHeaderBytes = 1024 * 1024;
 
-  // Error codes of parse (texts in the system's error table).
-  static constexpr int kUnableToOpen = 30;     // "Unable to open SMTP file"
-  static constexpr int kReadFailed = 31;       // "Unable to parse SMTP header"
-  static constexpr int kTempFileFailed = 32;   // "Unable to create temp file"
-  static constexpr int kTempWriteFailed = 35;  // "Unable to write to temp file"
-
   explicit SMTPDecode(DecodeOptions options) : options_(std::move(options)) {}
 
   // Parses the message file (name in the OEM code page, opened with the retrying shared
   // read of File). result is cleared first (its old attachment files deleted). Returns 0,
-  // 30 when the file cannot be opened, 31 when reading it fails, 32 when a temporary file
-  // for a part cannot be made, 35 when writing one fails; with 32 and 35 the walk stopped at
-  // that part and the attachments so far are in the result.
+  // err::kOpenMessageFile when the file cannot be opened, err::kParseHeader when reading it
+  // fails, err::kCreatePartFile when a temporary file for a part cannot be made,
+  // err::kWritePartFile when writing one fails; with the last two the walk stopped at that
+  // part and the attachments so far are in the result.
   [[nodiscard]] int parseFile(const Str& messageFile, ParseResult& result) const;
 
   // The same over bytes from any source (tests and fuzzing use memory).

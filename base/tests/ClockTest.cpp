@@ -114,6 +114,7 @@ TEST(ClockTest, ReadersOnOtherThreadsSeeAMonotonicReadingThatNeverGoesBack) {
   std::atomic<bool> stop{false};
   std::atomic<int> backwards{0};
   std::vector<std::thread> readers;
+  readers.reserve(3);
   for (int i = 0; i < 3; ++i) {
     readers.emplace_back([&] {
       auto last = MonotonicClock::now();

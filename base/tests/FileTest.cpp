@@ -405,7 +405,7 @@ TEST_F(FileTest, ReadErrorsAreNeverTakenForTheEndOfTheFile) {
   EXPECT_FALSE(copyFileContents(source, copy));
 
   // A real file that opens as a regular file and fails on the first read.
-  File unreadable(Str(testing::kUnreadableFilePath));
+  File unreadable{Str(testing::kUnreadableFilePath)};
   ASSERT_TRUE(unreadable.open(File::kReadSharedOnce));
   expectRead(unreadable, 1, ReadState::kFailed, 0);
   EXPECT_EQ(unreadable.readLine(line), ReadState::kFailed);

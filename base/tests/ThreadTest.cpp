@@ -284,7 +284,10 @@ TEST_F(ThreadTest, KillReleasesStartWithWaitAndLeavesEndedThreadsAlone) {
     EXPECT_TRUE(thread->start(true));
     startReturned.store(true);
   });
-  ASSERT_TRUE(eventually([&] { return registry.count() == 1; }));
+  // Registered is not yet launched: a kill() before the launch makes start() launch
+  // nothing and fail. Once run() runs, start(wait) waits for it.
+  ASSERT_TRUE(eventually([&] { return thread->running(); }));
+  EXPECT_EQ(registry.count(), 1);
   EXPECT_FALSE(startReturned.load());
   EXPECT_EQ(thread->kill(), 0);
   EXPECT_TRUE(eventually([&] { return startReturned.load(); }));

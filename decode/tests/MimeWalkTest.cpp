@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "base/ErrorCodes.h"
 #include "base/ProcessContext.h"
 #include "decode/tests/DecodeTestSupport.h"
 #include "tests/support/FailingReadFile.h"
@@ -290,7 +291,7 @@ TEST(Errors, MissingUnreadableMessageFileAndMissingTempDirectory) {
   ProcessContext::instance().setCheckBeforeFileOpen(false);
   // A file that opens but fails to read is not parsed as an empty message.
   EXPECT_EQ(SMTPDecode(bodyOptions(dir)).parseFile(Str(kUnreadableFilePath), result),
-            SMTPDecode::kReadFailed);
+            err::kParseHeader);
   DecodeOptions options = bodyOptions(dir);
   options.tempDirectory = Str(std::string_view(dir.path() + "/missing"));
   EXPECT_EQ(parseText(message({"From: a@example.org", "", "text"}), options, result), 32);

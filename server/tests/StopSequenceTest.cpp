@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "ServerTestSupport.h"
 #include "server/StopSequence.h"
@@ -22,7 +23,8 @@ class StopSequenceTest : public ::testing::Test {
 
   void startWorker(std::chrono::milliseconds ignoreStopFor = 0ms,
                    std::shared_ptr<std::atomic<bool>> release = nullptr) {
-    auto* worker = new TestWorker(&run_.app().threads(), log_, "w", {}, ignoreStopFor, release);
+    auto* worker =
+        new TestWorker(&run_.app().threads(), log_, "w", {}, ignoreStopFor, std::move(release));
     ASSERT_TRUE(worker->start());
   }
   void waitForWorkers(size_t n) {
