@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang clang-format clang-tidy pkg-config
+  cmake ninja-build g++ clang clang-format clang-tidy pkg-config python3
   libgtest-dev libgmock-dev
   libssl-dev openssl dante-server microsocks iproute2 util-linux
   libsystemd-dev
