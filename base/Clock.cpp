@@ -81,7 +81,9 @@ std::chrono::nanoseconds WaitDeadline::left() const {
 }
 
 int WaitDeadline::sliceMs(int maxMs) const {
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(left()).count();
+  // Rounded up: a poll or sleep of the whole milliseconds cut down would end a wait up to
+  // a millisecond before its deadline.
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left()).count();
   return static_cast<int>(std::min<int64_t>(ms, maxMs));
 }
 
@@ -132,9 +134,9 @@ TestClock::~TestClock() {
   replaced.store(wasReplaced_, std::memory_order_release);
 }
 
-void TestClock::advance(std::chrono::milliseconds step) {
+void TestClock::advance(std::chrono::nanoseconds step) {
   assert(step.count() >= 0 && "the monotonic reading never goes back");
-  const int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(step).count();
+  const int64_t ns = step.count();
   std::lock_guard<std::mutex> lock(replacementMutex);
   testWallNs += ns;
   testMonotonicNs += ns;

@@ -48,8 +48,9 @@ class WaitDeadline {
   [[nodiscard]] bool reached() const { return left() <= std::chrono::nanoseconds::zero(); }
   // What is left of the wait; zero or less once it is reached.
   [[nodiscard]] std::chrono::nanoseconds left() const;
-  // What is left in whole milliseconds (cut down), at most maxMs: the length of the next
-  // poll or sleep. 0 or less when the deadline is reached.
+  // What is left in whole milliseconds (rounded up), at most maxMs: the length of the next
+  // poll or sleep. 0 or less only when the deadline is reached, so a wait that sleeps until
+  // then never ends early.
   [[nodiscard]] int sliceMs(int maxMs) const;
 
  private:
@@ -87,7 +88,7 @@ class TestClock {
   TestClock& operator=(const TestClock&) = delete;
 
   // Moves the date and time and the monotonic reading forward by step (not negative).
-  void advance(std::chrono::milliseconds step);
+  void advance(std::chrono::nanoseconds step);
   // Sets the date and time only, forward or back, as an administrator setting the
   // system's date would; the monotonic reading stays where it is.
   void setLocal(const Timer& local);

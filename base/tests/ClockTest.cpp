@@ -142,7 +142,10 @@ TEST(ClockTest, WaitDeadlineIsReachedByAMoveOrByItsLengthInRealTime) {
   EXPECT_FALSE(hour.reached());
   EXPECT_LE(hour.sliceMs(250), 100);
   EXPECT_GT(hour.sliceMs(250), 0);
-  clock.advance(100ms);
+  clock.advance(99ms + std::chrono::microseconds(800));  // 0.2 ms left: one more slice
+  EXPECT_FALSE(hour.reached());
+  EXPECT_EQ(hour.sliceMs(250), 1);
+  clock.advance(std::chrono::microseconds(200));
   EXPECT_TRUE(hour.reached());
   EXPECT_LE(hour.sliceMs(250), 0);
 
