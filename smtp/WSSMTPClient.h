@@ -1,0 +1,121 @@
+// WSSMTPClient: the client side of one SMTP or ESMTP session with the mail host (RFC 5321):
+// greeting, EHLO with the HELO fallback and the extensions the server advertises, STARTTLS
+// (RFC 3207), AUTH LOGIN or AUTH PLAIN (RFC 4616), queued messages (MAIL FROM with SIZE,
+// RET and ENVID; RCPT TO with NOTIFY and ORCPT; PIPELINING; then the compressed XBDATA
+// transfer, BDAT with CHUNKING, or DATA), RSET between messages and QUIT at the end; and
+// short VRFY sessions for recipient verification.
+//
+// Every failing reply becomes a result (50 permanent, 51 temporary, 155 for reply code 590)
+// and an enhanced status code (see SmtpReplies.h), and adds two transcript lines: the
+// command sent, then the reply received.
+//
+// What goes to the server after DATA, in the BDAT copy and in the XBDATA stream is always
+// canonical, whatever bytes the stored file holds: CR LF line ends only, dot-stuffing
+// exactly once, one terminating "." line and nothing after it. The stored file is read as a
+// stream and never changed. One rejected recipient does not fail the others: the data goes
+// to every recipient the server accepted, and each recipient's own outcome is reported.
+//
+// A WSSMTPClient belongs to one thread and serves one connection.
+#pragma once
+
+#include <cstdint>
+
+#include "base/ArrayTmpl.h"
+#include "base/Str.h"
+#include "net/WSClient.h"
+#include "server/queue/SMTPInfo.h"
+
+namespace quillet {
+
+// Option bits of this client, given together with the socket layer's wsopt bits.
+namespace smtpopt {
+constexpr uint32_t kEsmtp = 0x100;  // greet with EHLO and use the advertised extensions
+}  // namespace smtpopt
+
+// When the session is upgraded with STARTTLS (OutboundSTARTTLS).
+enum class StartTlsMode : int32_t {
+  Never = 0,     // never, even when offered
+  WhenOffered = 1,  // when the server offers it; the certificate is not required to be trusted
+  Required = 2,  // always; a server without STARTTLS or with an untrusted certificate fails
+};
+
+// How one recipient of SendMessage fared.
+struct SMTPRecipientOutcome {
+  int result = 0;   // 0 delivered; otherwise the failure (50 permanent, 51/155 temporary, or
+                    // the connection-level code that ended the attempt)
+  Str statusCode;   // enhanced status code of the failure ("5.1.1"); empty when delivered
+  Str reply;        // the failing reply line; empty when delivered or none was received
+};
+
+// What SendMessage reports besides its result.
+struct SMTPSendResult {
+  Str statusCode;        // the status code of the message-level failure; empty on success
+  Str lastReply;         // the failing reply line
+  ArrayStr transcript;   // two lines (command, reply) appended per failing reply, also for
+                         // each refused recipient
+  int64_t rate = 0;      // bytes per second of the data transfer
+  // One outcome per recipient given to SendMessage, in the same order, always filled:
+  // recipients refused at RCPT TO carry their own reply; the others carry the outcome of
+  // the message (0 when the data was accepted).
+  ArrayTmpl<SMTPRecipientOutcome> recipients;
+};
+
+class WSSMTPClient : public WSClient {
+ public:
+  static constexpr int kConnectTimeoutMs = 300000;
+  static constexpr int kLongReplyTimeoutMs = 300000;  // greeting, EHLO/HELO, pipelined, after data
+
+  WSSMTPClient() = default;
+
+  // STARTTLS behaviour and the CA file for a required upgrade (empty = system trust store).
+  void setStartTls(StartTlsMode mode, const Str& trustFile);
+
+  // Connects to host:port (through the SOCKS proxy set with setSocks() when options select
+  // one), reads the greeting, greets with EHLO (smtpopt::kEsmtp) or HELO, and upgrades with
+  // STARTTLS as setStartTls() asks (then greets again; the new extensions replace the first
+  // ones). statusText, when not blank, goes to the status display followed by the host.
+  // On a refused greeting or HELO the failing reply's lines replace transcript. Returns 0,
+  // 1 (stopped), 6 (proxy failed), 14 (no connection in time), 50/51/155 (greeting or HELO
+  // refused), a TLS code (180..187) or a socket-level code.
+  [[nodiscard]] int Connect(const Str& host, int port, const Str& localHostName,
+                            const Str& statusText, uint32_t options, Str& lastReply,
+                            ArrayStr& transcript);
+
+  // AUTH LOGIN when the server offers LOGIN ("AUTH=LOGIN" or "AUTH ... LOGIN ..."), else
+  // AUTH PLAIN when it offers PLAIN; 140 when it offers neither. 0, or the first failure.
+  [[nodiscard]] int Authenticate(const Str& user, const Str& password, uint32_t options);
+
+  // Sends one queued message file (any line ends; sent canonical). Returns 0 when the
+  // server accepted the data for at least one recipient (result.recipients tells which);
+  // otherwise 50/51/155 (the message or every recipient was refused; 51/155 when some
+  // refusal was temporary), 19/60/54 (file problems), 16 (connection reset during the
+  // data), 1, or a socket-level code. With a SIZE limit smaller than the file: 50 and
+  // "5.3.4" before any command.
+  [[nodiscard]] int SendMessage(const Str& messageFile, const SMTPInfoAddress& sender,
+                                const ArraySMTPInfoAddress& recipients, uint32_t priority,
+                                uint32_t options, SMTPSendResult& result);
+
+  [[nodiscard]] int Reset(uint32_t options);  // RSET
+  [[nodiscard]] int Quit(uint32_t options);   // QUIT
+  void Close();                               // closes the connection at once
+
+  [[nodiscard]] bool AdvertisesXEXCH50() const;
+  [[nodiscard]] bool AdvertisesXXWALL30() const;
+  // True when some extension line starts with keyword (case ignored).
+  [[nodiscard]] bool advertises(const char* keyword) const;
+  const ArrayStr& extensions() const { return extensions_; }
+
+  // A VRFY session: connects and greets as Connect does, then asks VRFY for every address
+  // that is not blank and appends the value of each reply's code to replyCodes. QUIT and
+  // close at the end. 0 or the first connection-level error.
+  [[nodiscard]] int Verify(const Str& host, int port, const Str& localHostName,
+                           uint32_t options, const ArrayStr& addresses,
+                           ArrayTmpl<int>& replyCodes);
+
+ private:
+  ArrayStr extensions_;
+  StartTlsMode startTls_ = StartTlsMode::WhenOffered;
+  Str trustFile_;
+};
+
+}  // namespace quillet
