@@ -1,0 +1,209 @@
+// The private Postfix mail host of the integration tests (see PostfixServer.h).
+#include "PostfixServer.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include "PeerFiles.h"
+#include "TestCertificates.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/LoopbackNetwork.h"
+#include "tests/support/Waiting.h"
+
+namespace quillet::testing {
+namespace {
+
+// The services a mail host on loopback needs, none chrooted (the queue is a temporary
+// directory without the files a chroot wants). pickup, local and the pipes are left out:
+// nothing is submitted locally or delivered to system users.
+constexpr const char* kServices =
+    "cleanup unix n - n - 0 cleanup\n"
+    "qmgr unix n - n 300 1 qmgr\n"
+    "tlsmgr unix - - n 1000? 1 tlsmgr\n"
+    "rewrite unix - - n - - trivial-rewrite\n"
+    "bounce unix - - n - 0 bounce\n"
+    "defer unix - - n - 0 bounce\n"
+    "trace unix - - n - 0 bounce\n"
+    "verify unix - - n - 1 verify\n"
+    "flush unix n - n 1000? 0 flush\n"
+    "proxymap unix - - n - - proxymap\n"
+    "proxywrite unix - - n - 1 proxymap\n"
+    "smtp unix - - n - - smtp\n"
+    "relay unix - - n - - smtp\n"
+    "showq unix n - n - - showq\n"
+    "error unix - - n - - error\n"
+    "retry unix - - n - - error\n"
+    "discard unix - - n - - discard\n"
+    "virtual unix - n n - - virtual\n"
+    "anvil unix - - n - 1 anvil\n"
+    "scache unix - - n - 1 scache\n"
+    "postlog unix-dgram n - n - 1 postlogd\n";
+
+// Postfix's data directory belongs to its mail owner.
+std::pair<uid_t, gid_t> postfixAccount() {
+  const passwd* account = ::getpwnam("postfix");
+  if (account == nullptr) return {kNobodyUid, kNogroupGid};
+  return {account->pw_uid, account->pw_gid};
+}
+
+std::string joined(const std::vector<std::string>& words) {
+  std::string text;
+  for (const std::string& word : words) text += (text.empty() ? "" : " ") + word;
+  return text;
+}
+
+bool startsWith(const std::string& text, size_t at, const std::string& prefix) {
+  return text.compare(at, prefix.size(), prefix) == 0;
+}
+
+// Where the line after the one starting at `at` starts (the end of text for the last).
+size_t nextLine(const std::string& text, size_t at) {
+  const size_t end = text.find('\n', at);
+  return end == std::string::npos ? text.size() : end + 1;
+}
+
+}  // namespace
+
+DeliveredMessage parseDelivered(const std::string& file) {
+  DeliveredMessage message;
+  message.file = file;
+  // Postfix's virtual delivery puts Return-Path, X-Original-To, Delivered-To and its own
+  // Received field (with continuation lines) before the message.
+  size_t at = 0;
+  while (at < file.size()) {
+    const size_t next = nextLine(file, at);
+    if (startsWith(file, at, "Return-Path: <")) {
+      const size_t close = file.find('>', at);
+      if (close < next) message.returnPath = file.substr(at + 14, close - at - 14);
+    } else if (startsWith(file, at, "Received: ")) {
+      at = next;
+      while (at < file.size() && (file[at] == '\t' || file[at] == ' ')) at = nextLine(file, at);
+      break;
+    } else if (!startsWith(file, at, "X-Original-To: ") &&
+               !startsWith(file, at, "Delivered-To: ")) {
+      break;
+    }
+    at = next;
+  }
+  message.content = file.substr(at);
+  return message;
+}
+
+PostfixServer::PostfixServer(PostfixOptions options) : options_(std::move(options)) {
+  port_ = freePort();
+}
+
+PostfixServer::~PostfixServer() = default;
+
+std::string PostfixServer::address(const std::string& user) { return user + "@" + kDomain; }
+
+std::string PostfixServer::maildirNew(const std::string& user) const {
+  return dir_.file("mail/" + user + "/new");
+}
+
+void PostfixServer::writeConfiguration() {
+  const std::string d = dir_.path();
+  for (const char* sub : {"/etc", "/queue"}) makeOwnedDirectory(d + sub, 0, 0);
+  const auto [postfixUid, postfixGid] = postfixAccount();
+  makeOwnedDirectory(d + "/data", postfixUid, postfixGid);
+  makeOwnedDirectory(d + "/mail");
+
+  std::string mailboxes;
+  for (const std::string& user : options_.users) mailboxes += address(user) + " " + user + "/\n";
+  writeBytes(d + "/etc/mailboxes", mailboxes);
+  std::string rejected;
+  for (const auto& [recipient, reply] : options_.rejectedRecipients) {
+    rejected += recipient + " " + reply + "\n";
+  }
+  writeBytes(d + "/etc/rejected", rejected);
+
+  std::string main =
+      "compatibility_level = 3.6\n"
+      "queue_directory = " +
+      d + "/queue\n" + "data_directory = " + d + "/data\n" + "maillog_file = " + d + "/maillog\n" +
+      "maillog_file_prefixes = " + d + "\n" + "myhostname = " + kHostName + "\n" +
+      "mydomain = " + kDomain + "\n" +
+      "myorigin = $mydomain\n"
+      "mydestination =\n"
+      "inet_interfaces = 127.0.0.1\n"
+      "inet_protocols = ipv4\n"
+      "mynetworks = 127.0.0.0/8\n"
+      "alias_maps =\n"
+      "alias_database =\n"
+      "biff = no\n"
+      // Delivered files then hold what the client sent, without an added Date or Message-Id.
+      "local_header_rewrite_clients =\n"
+      "smtpd_error_sleep_time = 0\n"
+      "virtual_mailbox_domains = " +
+      kDomain + "\n" + "virtual_mailbox_base = " + d + "/mail\n" +
+      "virtual_mailbox_maps = texthash:" + d + "/etc/mailboxes\n" +
+      "virtual_uid_maps = static:65534\n"
+      "virtual_gid_maps = static:65534\n"
+      "smtpd_recipient_restrictions = check_recipient_access texthash:" +
+      d + "/etc/rejected\n" + "smtpd_relay_restrictions = " +
+      (options_.authRequired ? "permit_sasl_authenticated reject\n"
+                             : "reject_unauth_destination\n") +
+      "disable_vrfy_command = " + (options_.vrfy ? "no\n" : "yes\n") +
+      "smtpd_discard_ehlo_keywords = " + joined(options_.discardedEhloKeywords) + "\n";
+  if (options_.messageSizeLimit > 0) {
+    main += "message_size_limit = " + std::to_string(options_.messageSizeLimit) + "\n";
+  }
+  if (options_.forbidBareNewline) {
+    // The exclusions default to $mynetworks, which would exempt loopback.
+    main += "smtpd_forbid_bare_newline = reject\nsmtpd_forbid_bare_newline_exclusions =\n";
+  }
+  if (options_.startTls) {
+    const TestCertificates& certificates = TestCertificates::get();
+    main +=
+        "smtpd_tls_security_level = may\nsmtpd_tls_cert_file = " + certificates.file("server.pem") +
+        "\nsmtpd_tls_key_file = " + certificates.file("server.key") + "\n";
+  }
+  if (sasl_) {
+    main += "smtpd_sasl_auth_enable = yes\nsmtpd_sasl_type = dovecot\nsmtpd_sasl_path = " +
+            sasl_->socketPath() + "\n";
+  }
+  writeBytes(d + "/etc/main.cf", main);
+  writeBytes(d + "/etc/master.cf",
+             "127.0.0.1:" + std::to_string(port_) + " inet n - n - - smtpd\n" + kServices);
+}
+
+std::string PostfixServer::start() {
+  const std::string postfix = findProgram("postfix");
+  const std::string master = "/usr/lib/postfix/sbin/master";
+  if (postfix.empty() || ::access(master.c_str(), X_OK) != 0) return "postfix is not installed";
+  if (::geteuid() != 0) return "a private Postfix needs root";
+  if (options_.startTls && !TestCertificates::get().made()) return "no test certificates (openssl)";
+  if (!options_.authUsers.empty()) {
+    sasl_ = std::make_unique<DovecotSaslServer>(options_.authUsers);
+    if (std::string reason = sasl_->start(); !reason.empty()) return reason;
+  }
+  writeConfiguration();
+  const std::string etc = dir_.file("etc");
+  // "postfix check" makes the queue's directories; master then runs in the foreground as
+  // this test's child, so it is stopped by its PID (it passes SIGTERM on to its services).
+  if (!runCommand(postfix + " -c " + etc + " check >>" + dir_.file("postfix.out") + " 2>&1")) {
+    return "postfix check failed: " + readBytes(dir_.file("postfix.out"));
+  }
+  process_ = std::make_unique<TestProcess>(std::vector<std::string>{master, "-c", etc},
+                                           dir_.file("postfix.out"));
+  if (!process_->started() || !waitForPort("127.0.0.1", port_, 15000)) {
+    return "postfix did not start: " + readBytes(dir_.file("postfix.out")) + maillog();
+  }
+  return "";
+}
+
+std::vector<DeliveredMessage> PostfixServer::delivered(const std::string& user) const {
+  std::vector<DeliveredMessage> messages;
+  for (const std::string& file : filesInWriteOrder(maildirNew(user))) {
+    messages.push_back(parseDelivered(file));
+  }
+  return messages;
+}
+
+bool PostfixServer::waitForMessages(const std::string& user, int count, int timeoutMs) const {
+  return waitUntil([&] { return countFiles(maildirNew(user)) >= count; }, timeoutMs);
+}
+
+std::string PostfixServer::maillog() const { return readBytes(dir_.file("maillog")); }
+
+}  // namespace quillet::testing
