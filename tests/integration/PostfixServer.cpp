@@ -1,7 +1,9 @@
 // The private Postfix mail host of the integration tests (see PostfixServer.h).
 #include "PostfixServer.h"
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "PeerFiles.h"
@@ -44,6 +46,18 @@ std::pair<uid_t, gid_t> postfixAccount() {
   const passwd* account = ::getpwnam("postfix");
   if (account == nullptr) return {kNobodyUid, kNogroupGid};
   return {account->pw_uid, account->pw_gid};
+}
+
+// Postfix's commands wait (in steps of 0.3 s, up to seconds) while main.cf looks freshly
+// written; a modification time in the past spares that wait.
+void backdate(const std::string& path) {
+  timespec times[2];
+  ::clock_gettime(CLOCK_REALTIME, &times[0]);
+  times[0].tv_sec -= 60;
+  times[1] = times[0];
+  if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
+    // Postfix then only starts more slowly.
+  }
 }
 
 std::string joined(const std::vector<std::string>& words) {
@@ -163,6 +177,7 @@ void PostfixServer::writeConfiguration() {
             sasl_->socketPath() + "\n";
   }
   writeBytes(d + "/etc/main.cf", main);
+  backdate(d + "/etc/main.cf");
   writeBytes(d + "/etc/master.cf",
              "127.0.0.1:" + std::to_string(port_) + " inet n - n - - smtpd\n" + kServices);
 }
