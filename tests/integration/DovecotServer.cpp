@@ -1,38 +1,13 @@
 // The private Dovecot POP3 server of the integration tests (see DovecotServer.h).
 #include "DovecotServer.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include "PeerFiles.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/LoopbackNetwork.h"
 
 namespace quillet::testing {
-namespace {
-
-constexpr uid_t kNobody = 65534;
-constexpr gid_t kNogroup = 65534;
-
-void makeOwnedDirectory(const std::string& path) {
-  ::mkdir(path.c_str(), 0755);
-  if (::chown(path.c_str(), kNobody, kNogroup) != 0) {
-    // Only root can give the mailbox away; the test then fails at logon with a reason.
-  }
-}
-
-int countEntries(const std::string& directory) {
-  DIR* dir = ::opendir(directory.c_str());
-  if (dir == nullptr) return 0;
-  int count = 0;
-  while (dirent* entry = ::readdir(dir)) {
-    if (entry->d_name[0] != '.') ++count;
-  }
-  ::closedir(dir);
-  return count;
-}
-
-}  // namespace
 
 DovecotServer::DovecotServer(const std::string& certFile, const std::string& keyFile) {
   tls_ = !certFile.empty();
@@ -100,7 +75,7 @@ std::string DovecotServer::addMessage(const std::string& text) {
                            std::to_string(added_) + "P1.quillet,S=" + std::to_string(text.size()) +
                            ",W=" + std::to_string(text.size() + lines) + ":2,";
   writeBytes(name, text);
-  if (::chown(name.c_str(), kNobody, kNogroup) != 0) return "";
+  if (::chown(name.c_str(), kNobodyUid, kNogroupGid) != 0) return "";
   std::string wire;
   bool lineStart = true;
   for (char c : text) {
@@ -113,7 +88,7 @@ std::string DovecotServer::addMessage(const std::string& text) {
 }
 
 int DovecotServer::messageCount() const {
-  return countEntries(maildir_ + "/cur") + countEntries(maildir_ + "/new");
+  return countFiles(maildir_ + "/cur") + countFiles(maildir_ + "/new");
 }
 
 POPSessionRequest DovecotServer::sessionRequest(ConnectionSecurity security) const {

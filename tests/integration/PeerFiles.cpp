@@ -19,7 +19,9 @@ std::vector<fs::path> regularFiles(const std::string& directory) {
   std::vector<fs::path> files;
   std::error_code error;
   for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
-    if (it->is_regular_file(error)) files.push_back(it->path());
+    // Names starting with "." are not messages (the Maildir rule).
+    const bool hidden = it->path().filename().string().front() == '.';
+    if (!hidden && it->is_regular_file(error)) files.push_back(it->path());
   }
   return files;
 }

@@ -17,6 +17,7 @@ inline constexpr gid_t kNogroupGid = 65534;
 // give it away, and the server then fails with a reason the test reports.
 void makeOwnedDirectory(const std::string& path, uid_t owner = kNobodyUid,
                         gid_t group = kNogroupGid);
+// Files whose names start with "." do not count (the Maildir rule).
 // The contents of the regular files in directory, in the order they were last written
 // (modification time, then name); empty when the directory is missing.
 [[nodiscard]] std::vector<std::string> filesInWriteOrder(const std::string& directory);

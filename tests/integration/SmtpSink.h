@@ -7,8 +7,9 @@
 //
 // What the dump cannot show: smtp-sink strips CR and writes LF line ends, and it undoes
 // dot-stuffing, so exact wire bytes are checked against Postfix or a scripted peer. A
-// transaction whose data ended without a reply (-q .) is still dumped; one reset before
-// DATA is not.
+// transaction's file exists from its first accepted RCPT and is removed again when the
+// transaction is reset or the connection drops before the data ended; one whose data ended
+// without a reply (-q .) stays. So read the messages after the client saw its final reply.
 #pragma once
 
 #include <memory>
@@ -47,8 +48,9 @@ class SmtpSink {
   void stop();
   int port() const { return port_; }
 
-  // The dumped transactions, in the order their data ended.
+  // The dumped transactions, in the order their data ended (by file time).
   [[nodiscard]] std::vector<SinkMessage> messages() const;
+  // Files now, a transaction in progress included.
   [[nodiscard]] int messageCount() const;
   // True when at least count messages were dumped within timeoutMs.
   [[nodiscard]] bool waitForMessages(int count, int timeoutMs) const;
