@@ -144,6 +144,7 @@ class PostfixPeer : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     PostfixOptions options;
+    options.users.push_back("dave");
     options.messageSizeLimit = kSizeLimit;
     options.rejectedRecipients[PostfixServer::address("blocked")] = "550 5.1.1 no such user";
     server_ = std::make_unique<PostfixServer>(options);
@@ -196,6 +197,24 @@ TEST_F(PostfixPeer, DeliversToMailboxesAndRefusesTheChosenRecipient) {
   EXPECT_TRUE(server_->delivered("blocked").empty());
   EXPECT_NE(server_->maillog().find("reject: RCPT from localhost[127.0.0.1]: 550 5.1.1"),
             std::string::npos);
+}
+
+TEST_F(PostfixPeer, DeliversTheMessagesOfOneSessionInTheOrderSent) {
+  SmtpDialogue smtp(server_->port());
+  smtp.command("EHLO client.example");
+  constexpr int kCount = 12;
+  for (int n = 0; n < kCount; ++n) {
+    smtp.command("MAIL FROM:<sender@example.org>");
+    smtp.command("RCPT TO:<dave@office.example>");
+    smtp.command("DATA");
+    ASSERT_TRUE(
+        startsWith(smtp.send("Subject: " + std::to_string(n) + "\r\n\r\nx\r\n.\r\n"), "250"));
+  }
+  ASSERT_TRUE(server_->waitForMessages("dave", kCount, 10000));
+  const std::vector<DeliveredMessage> delivered = server_->delivered("dave");
+  for (int n = 0; n < kCount; ++n) {
+    EXPECT_EQ(delivered[n].content, "Subject: " + std::to_string(n) + "\n\nx\n");
+  }
 }
 
 TEST_F(PostfixPeer, RefusesAMessageOverItsSizeLimitAtMail) {

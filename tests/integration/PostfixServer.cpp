@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "PeerFiles.h"
 #include "TestCertificates.h"
 #include "tests/support/FileBytes.h"
@@ -91,6 +93,10 @@ DeliveredMessage parseDelivered(const std::string& file) {
       if (close < next) message.returnPath = file.substr(at + 14, close - at - 14);
     } else if (startsWith(file, at, "Received: ")) {
       at = next;
+      // "by mail.office.example (Postfix) with ESMTP id 3F2A1C0E5;" on a continuation line.
+      const size_t id = file.find(" id ", at);
+      const size_t idEnd = id == std::string::npos ? id : file.find_first_of("; \n", id + 4);
+      if (idEnd != std::string::npos) message.queueId = file.substr(id + 4, idEnd - id - 4);
       while (at < file.size() && (file[at] == '\t' || file[at] == ' ')) at = nextLine(file, at);
       break;
     } else if (!startsWith(file, at, "X-Original-To: ") &&
@@ -153,6 +159,7 @@ void PostfixServer::writeConfiguration() {
       "virtual_mailbox_maps = texthash:" + d + "/etc/mailboxes\n" +
       "virtual_uid_maps = static:65534\n"
       "virtual_gid_maps = static:65534\n"
+
       "smtpd_recipient_restrictions = check_recipient_access texthash:" +
       d + "/etc/rejected\n" + "smtpd_relay_restrictions = " +
       (options_.authRequired ? "permit_sasl_authenticated reject\n"
@@ -212,6 +219,17 @@ std::vector<DeliveredMessage> PostfixServer::delivered(const std::string& user) 
   for (const std::string& file : filesInWriteOrder(maildirNew(user))) {
     messages.push_back(parseDelivered(file));
   }
+  // Postfix may deliver in another order than it accepted: its smtpd logs
+  // "QUEUEID: client=..." when it accepts MAIL, so the log gives the order of acceptance.
+  const std::string log = maillog();
+  const auto accepted = [&log](const DeliveredMessage& message) {
+    return message.queueId.empty() ? std::string::npos
+                                   : log.find(" " + message.queueId + ": client=");
+  };
+  std::stable_sort(messages.begin(), messages.end(),
+                   [&](const DeliveredMessage& a, const DeliveredMessage& b) {
+                     return accepted(a) < accepted(b);
+                   });
   return messages;
 }
 

@@ -48,6 +48,7 @@ struct PostfixOptions {
 
 // A message as delivered into a Maildir.
 struct DeliveredMessage {
+  std::string queueId;     // Postfix's id of the message (as in its log)
   std::string returnPath;  // the envelope sender Postfix recorded, without <>
   std::string content;     // the message as the client sent it, LF line ends, unstuffed
   std::string file;        // the whole delivered file, with Postfix's delivery headers
@@ -71,7 +72,8 @@ class PostfixServer {
   // user@office.example.
   static std::string address(const std::string& user);
 
-  // The messages delivered to the user so far, oldest first.
+  // The messages delivered to the user so far, in the order Postfix accepted them (which
+  // its deliveries need not keep).
   [[nodiscard]] std::vector<DeliveredMessage> delivered(const std::string& user) const;
   // True when at least count messages reached the user's Maildir within timeoutMs.
   [[nodiscard]] bool waitForMessages(const std::string& user, int count, int timeoutMs) const;
