@@ -1,12 +1,12 @@
 // The private Postfix mail host of the integration tests (see PostfixServer.h).
 #include "PostfixServer.h"
 
-#include <fcntl.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 
 #include "PeerFiles.h"
 #include "TestCertificates.h"
@@ -53,13 +53,10 @@ std::pair<uid_t, gid_t> postfixAccount() {
 // Postfix's commands wait (in steps of 0.3 s, up to seconds) while main.cf looks freshly
 // written; a modification time in the past spares that wait.
 void backdate(const std::string& path) {
-  timespec times[2];
-  ::clock_gettime(CLOCK_REALTIME, &times[0]);
-  times[0].tv_sec -= 60;
-  times[1] = times[0];
-  if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
-    // Postfix then only starts more slowly.
-  }
+  std::error_code error;
+  const auto written = std::filesystem::last_write_time(path, error);
+  // On failure Postfix only starts more slowly.
+  if (!error) std::filesystem::last_write_time(path, written - std::chrono::minutes(1), error);
 }
 
 std::string joined(const std::vector<std::string>& words) {
@@ -137,51 +134,56 @@ void PostfixServer::writeConfiguration() {
   }
   writeBytes(d + "/etc/rejected", rejected);
 
-  std::string main =
-      "compatibility_level = 3.6\n"
-      "queue_directory = " +
-      d + "/queue\n" + "data_directory = " + d + "/data\n" + "maillog_file = " + d + "/maillog\n" +
-      "maillog_file_prefixes = " + d + "\n" + "myhostname = " + kHostName + "\n" +
-      "mydomain = " + kDomain + "\n" +
-      "myorigin = $mydomain\n"
-      "mydestination =\n"
-      "inet_interfaces = 127.0.0.1\n"
-      "inet_protocols = ipv4\n"
-      "mynetworks = 127.0.0.0/8\n"
-      "alias_maps =\n"
-      "alias_database =\n"
-      "biff = no\n"
-      // Delivered files then hold what the client sent, without an added Date or Message-Id.
-      "local_header_rewrite_clients =\n"
-      "smtpd_error_sleep_time = 0\n"
-      "virtual_mailbox_domains = " +
-      kDomain + "\n" + "virtual_mailbox_base = " + d + "/mail\n" +
-      "virtual_mailbox_maps = texthash:" + d + "/etc/mailboxes\n" +
-      "virtual_uid_maps = static:65534\n"
-      "virtual_gid_maps = static:65534\n"
-
-      "smtpd_recipient_restrictions = check_recipient_access texthash:" +
-      d + "/etc/rejected\n" + "smtpd_relay_restrictions = " +
-      (options_.authRequired ? "permit_sasl_authenticated reject\n"
-                             : "reject_unauth_destination\n") +
-      "disable_vrfy_command = " + (options_.vrfy ? "no\n" : "yes\n") +
-      "smtpd_discard_ehlo_keywords = " + joined(options_.discardedEhloKeywords) + "\n";
+  std::string main;
+  const auto set = [&main](const std::string& name, const std::string& value) {
+    main += name + " = " + value + "\n";
+  };
+  set("compatibility_level", "3.6");
+  set("queue_directory", d + "/queue");
+  set("data_directory", d + "/data");
+  set("maillog_file", d + "/maillog");
+  set("maillog_file_prefixes", d);
+  set("myhostname", kHostName);
+  set("mydomain", kDomain);
+  set("myorigin", "$mydomain");
+  set("mydestination", "");
+  set("inet_interfaces", "127.0.0.1");
+  set("inet_protocols", "ipv4");
+  set("mynetworks", "127.0.0.0/8");
+  set("alias_maps", "");
+  set("alias_database", "");
+  set("biff", "no");
+  // Delivered files then hold what the client sent, without an added Date or Message-Id.
+  set("local_header_rewrite_clients", "");
+  set("smtpd_error_sleep_time", "0");
+  set("virtual_mailbox_domains", kDomain);
+  set("virtual_mailbox_base", d + "/mail");
+  set("virtual_mailbox_maps", "texthash:" + d + "/etc/mailboxes");
+  set("virtual_uid_maps", "static:65534");
+  set("virtual_gid_maps", "static:65534");
+  set("smtpd_recipient_restrictions", "check_recipient_access texthash:" + d + "/etc/rejected");
+  set("smtpd_relay_restrictions",
+      options_.authRequired ? "permit_sasl_authenticated reject" : "reject_unauth_destination");
+  set("disable_vrfy_command", options_.vrfy ? "no" : "yes");
+  set("smtpd_discard_ehlo_keywords", joined(options_.discardedEhloKeywords));
   if (options_.messageSizeLimit > 0) {
-    main += "message_size_limit = " + std::to_string(options_.messageSizeLimit) + "\n";
+    set("message_size_limit", std::to_string(options_.messageSizeLimit));
   }
   if (options_.forbidBareNewline) {
+    set("smtpd_forbid_bare_newline", "reject");
     // The exclusions default to $mynetworks, which would exempt loopback.
-    main += "smtpd_forbid_bare_newline = reject\nsmtpd_forbid_bare_newline_exclusions =\n";
+    set("smtpd_forbid_bare_newline_exclusions", "");
   }
   if (options_.startTls) {
     const TestCertificates& certificates = TestCertificates::get();
-    main +=
-        "smtpd_tls_security_level = may\nsmtpd_tls_cert_file = " + certificates.file("server.pem") +
-        "\nsmtpd_tls_key_file = " + certificates.file("server.key") + "\n";
+    set("smtpd_tls_security_level", "may");
+    set("smtpd_tls_cert_file", certificates.file("server.pem"));
+    set("smtpd_tls_key_file", certificates.file("server.key"));
   }
   if (sasl_) {
-    main += "smtpd_sasl_auth_enable = yes\nsmtpd_sasl_type = dovecot\nsmtpd_sasl_path = " +
-            sasl_->socketPath() + "\n";
+    set("smtpd_sasl_auth_enable", "yes");
+    set("smtpd_sasl_type", "dovecot");
+    set("smtpd_sasl_path", sasl_->socketPath());
   }
   writeBytes(d + "/etc/main.cf", main);
   backdate(d + "/etc/main.cf");
