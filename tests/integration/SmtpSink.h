@@ -2,10 +2,10 @@
 // message (unless extra arguments inject faults, see "man smtp-sink": -r/-f CMD with -b/-B
 // REPLY, -q/-Q CMD, -w, -W CMD:DELAY, -A, -P, -e, ...) and writes each mail transaction
 // that reached the end of its data to a file of its own, which the test reads back as a
-// SinkMessage. It advertises PIPELINING, 8BITMIME, AUTH PLAIN LOGIN (and answers AUTH with
-// "250 2.0.0 Ok", not 235), XCLIENT, XFORWARD, ENHANCEDSTATUSCODES and DSN, never SIZE or CHUNKING;
-// its EHLO reply ends with an empty "250 " line. Stopped by its PID when the object goes (or by
-// stop()).
+// SinkMessage. It advertises PIPELINING, 8BITMIME, AUTH PLAIN LOGIN (and answers AUTH
+// with "250 2.0.0 Ok", not 235), XCLIENT, XFORWARD, ENHANCEDSTATUSCODES and DSN, never
+// SIZE or CHUNKING; its EHLO reply ends with an empty "250 " line. Stopped by its PID when
+// the object goes (or by stop()).
 //
 // What the dump cannot show: smtp-sink strips CR and writes LF line ends, and it undoes
 // dot-stuffing, so exact wire bytes are checked against Postfix or a scripted peer. A
