@@ -22,12 +22,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   installing_postfix=no
-  [[ " ${missing[*]} " == *" postfix "* ]] && installing_postfix=yes
-  if [ "$installing_postfix" = yes ]; then
+  if [[ " ${missing[*]} " == *" postfix "* ]]; then
+    installing_postfix=yes
     # Postfix is only a test peer (the tests run private instances): "No configuration"
     # leaves no system mail server, where the noninteractive default ("Internet Site")
     # would start one on port 25.
-    echo "postfix postfix/main_mailer_type select No configuration" | $SUDO debconf-set-selections
+    echo "postfix postfix/main_mailer_type select No configuration" |
+      $SUDO debconf-set-selections
   fi
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
