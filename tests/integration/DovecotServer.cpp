@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include "DovecotInstance.h"
 #include "PeerFiles.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/LoopbackNetwork.h"
@@ -20,25 +21,12 @@ DovecotServer::DovecotServer(const std::string& certFile, const std::string& key
   maildir_ = d + "/home/joe/Maildir";
   makeOwnedDirectory(maildir_);
   for (const char* sub : {"/cur", "/new", "/tmp"}) makeOwnedDirectory(maildir_ + sub);
-  writeBytes(d + "/passwd",
-             std::string(kUser) + ":{PLAIN}" + kPassword + ":65534:65534::" + d + "/home/joe::\n");
-  std::string config =
-      "instance_name = quillet-test-" + std::to_string(port_) + "\n" + "base_dir = " + d +
-      "/run\n" + "state_dir = " + d + "/state\n" + "log_path = " + d +
-      "/dovecot.log\n"
-      "protocols = pop3\n"
-      "listen = 127.0.0.1\n"
-      "disable_plaintext_auth = no\n"
-      "auth_mechanisms = plain login apop\n"
-      "default_login_user = dovenull\n"
-      "default_internal_user = dovecot\n"
-      "mail_location = maildir:~/Maildir\n"
-      "pop3_uidl_format = %08Xu%08Xv\n"
-      "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN username_format=%u " +
-      d +
-      "/passwd\n}\n"
-      "userdb {\n  driver = passwd-file\n  args = username_format=%u " +
-      d + "/passwd\n}\n";
+  std::string config = dovecotBaseConfig(dir_, {{kUser, kPassword, d + "/home/joe"}}) +
+                       "protocols = pop3\n"
+                       "listen = 127.0.0.1\n"
+                       "auth_mechanisms = plain login apop\n"
+                       "mail_location = maildir:~/Maildir\n"
+                       "pop3_uidl_format = %08Xu%08Xv\n";
   if (tls_) {
     config += "ssl = yes\nssl_cert = <" + certFile + "\nssl_key = <" + keyFile + "\n";
   } else {
@@ -47,21 +35,15 @@ DovecotServer::DovecotServer(const std::string& certFile, const std::string& key
   config += "service pop3-login {\n  inet_listener pop3 {\n    port = " + std::to_string(port_) +
             "\n  }\n  inet_listener pop3s {\n    port = " + std::to_string(tls_ ? tlsPort_ : 0) +
             "\n    ssl = yes\n  }\n}\n";
-  writeBytes(d + "/dovecot.conf", config);
+  writeBytes(dovecotConfigFile(dir_), config);
 }
 
 DovecotServer::~DovecotServer() = default;
 
 std::string DovecotServer::start() {
-  const std::string dovecot = findProgram("dovecot");
-  if (dovecot.empty()) return "dovecot (dovecot-pop3d) is not installed";
-  if (::geteuid() != 0) return "a private Dovecot needs root (mail owned by nobody)";
-  process_ = std::make_unique<TestProcess>(
-      std::vector<std::string>{dovecot, "-F", "-c", dir_.file("dovecot.conf")},
-      dir_.file("dovecot.out"));
-  if (!process_->started() || !waitForPort("127.0.0.1", port_, 15000)) {
-    return "dovecot did not start: " + readBytes(dir_.file("dovecot.out")) + log();
-  }
+  const std::string reason =
+      startDovecot(dir_, process_, [this] { return waitForPort("127.0.0.1", port_, 100); });
+  if (!reason.empty()) return reason;
   if (tls_ && !waitForPort("127.0.0.1", tlsPort_, 15000)) return "no POP3S listener";
   return "";
 }
@@ -101,6 +83,6 @@ POPSessionRequest DovecotServer::sessionRequest(ConnectionSecurity security) con
   return request;
 }
 
-std::string DovecotServer::log() const { return readBytes(dir_.file("dovecot.log")); }
+std::string DovecotServer::log() const { return dovecotLog(dir_); }
 
 }  // namespace quillet::testing
