@@ -113,6 +113,7 @@ const ErrorTextEntry kTexts[] = {
     {err::kTlsCaFileFailed, "Unable to load TLS CA file"},
     {err::kTlsConnectionFailed, "TLS connection failed"},
     {err::kTlsDataBeforeUpgrade, "Unexpected data before TLS start"},
+    {err::kTlsNotOffered, "The mail host does not offer STARTTLS"},
     {err::kLineTooLong, "Received line is too long"},
     {err::kBlockTooLarge, "Received message is too large"},
     {err::kFileReadFailed, "Unable to read SMTP file"},
@@ -192,7 +193,7 @@ bool isRetryLater(int code) {
 
 bool isConnectionLevel(int code) {
   if (isRetryLater(code)) return true;
-  return (code >= err::kTlsSetupFailed && code <= err::kTlsDataBeforeUpgrade) ||
+  return (code >= err::kTlsSetupFailed && code <= err::kTlsNotOffered) ||
          (code >= err::kLineTooLong && code <= err::kFileReadFailed);
 }
 

@@ -3,7 +3,7 @@
 // One 32-bit numbering serves every program: 0 is success, 1 to 16 and 10000 and above are
 // network-class failures (retried later), the rest protocol or local failures. WinSock codes
 // (10004 to 11004) are the codes of socket failures; the network layer maps Linux errno
-// values onto them. Codes 180 to 186 and 190 to 192 are this system's own additions (TLS,
+// values onto them. Codes 180 to 187 and 190 to 192 are this system's own additions (TLS,
 // over-long input, a file that failed while being sent). The dial-up codes (550, 551 and the link's
 // 600 to 704) form a numbering of their own, reported with the dial-up texts rather than the table
 // below.
@@ -114,6 +114,7 @@ constexpr int kTlsHostMismatch = 183;       // certificate does not name the hos
 constexpr int kTlsCaFileFailed = 184;       // the named CA file cannot be loaded
 constexpr int kTlsConnectionFailed = 185;   // TLS protocol error after the handshake
 constexpr int kTlsDataBeforeUpgrade = 186;  // plain bytes pending when TLS should start
+constexpr int kTlsNotOffered = 187;         // TLS is required but the peer does not offer it
 constexpr int kLineTooLong = 190;           // a received line exceeded the line cap
 constexpr int kBlockTooLarge = 191;         // a dot-terminated block exceeded its cap
 constexpr int kFileReadFailed = 192;        // a file being sent could not be read

@@ -1,9 +1,11 @@
 // TlsSession: TLS (OpenSSL) on an already connected non-blocking socket, for implicit TLS
 // right after connecting and for upgrading a plain session (STLS, STARTTLS).
 //
-// The peer's certificate is always verified: against the system trust store, or against
-// the CA certificates of a named file instead, and the certificate must name the host
-// (DNS name, or IP address for a literal address). TLS 1.2 is the lowest version offered.
+// The peer's certificate is verified unless the settings say otherwise: against the system
+// trust store, or against the CA certificates of a named file instead, and the certificate
+// must name the host (DNS name, or IP address for a literal address). Without verification
+// (an opportunistic upgrade to a local server with a self-signed certificate) the session
+// is encrypted but the peer is not authenticated. TLS 1.2 is the lowest version offered.
 // The session never waits: every call does what it can and says whether it needs the
 // socket readable or writable; the caller waits in slices (SliceWait.h). It does not keep
 // sessions for resumption and offers no client certificate.
@@ -18,8 +20,9 @@ typedef struct ssl_ctx_st SSL_CTX;
 namespace quillet {
 
 struct TlsSettings {
-  bool implicit = false;  // start TLS at once after connecting (POP3S, SMTPS)
-  Str caFile;             // PEM file of trusted CA certificates; empty = system trust store
+  bool implicit = false;   // start TLS at once after connecting (POP3S, SMTPS)
+  Str caFile;              // PEM file of trusted CA certificates; empty = system trust store
+  bool verifyPeer = true;  // false: accept any certificate (encryption without authentication)
 };
 
 class TlsSession {
@@ -56,6 +59,7 @@ class TlsSession {
 
   SSL_CTX* context_ = nullptr;
   SSL* ssl_ = nullptr;
+  bool verifyPeer_ = true;
 };
 
 }  // namespace quillet

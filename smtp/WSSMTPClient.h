@@ -19,11 +19,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "base/ArrayTmpl.h"
 #include "base/Str.h"
 #include "net/WSClient.h"
 #include "server/queue/SMTPInfo.h"
+#include "smtp/CanonicalData.h"
+#include "smtp/SmtpReplies.h"
 
 namespace quillet {
 
@@ -34,26 +37,26 @@ constexpr uint32_t kEsmtp = 0x100;  // greet with EHLO and use the advertised ex
 
 // When the session is upgraded with STARTTLS (OutboundSTARTTLS).
 enum class StartTlsMode : int32_t {
-  Never = 0,     // never, even when offered
+  Never = 0,        // never, even when offered
   WhenOffered = 1,  // when the server offers it; the certificate is not required to be trusted
-  Required = 2,  // always; a server without STARTTLS or with an untrusted certificate fails
+  Required = 2,     // always; a server without STARTTLS or with an untrusted certificate fails
 };
 
 // How one recipient of SendMessage fared.
 struct SMTPRecipientOutcome {
-  int result = 0;   // 0 delivered; otherwise the failure (50 permanent, 51/155 temporary, or
-                    // the connection-level code that ended the attempt)
-  Str statusCode;   // enhanced status code of the failure ("5.1.1"); empty when delivered
-  Str reply;        // the failing reply line; empty when delivered or none was received
+  int result = 0;  // 0 delivered; otherwise the failure (50 permanent, 51/155 temporary, or
+                   // the connection-level code that ended the attempt)
+  Str statusCode;  // enhanced status code of the failure ("5.1.1"); empty when delivered
+  Str reply;       // the failing reply line; empty when delivered or none was received
 };
 
 // What SendMessage reports besides its result.
 struct SMTPSendResult {
-  Str statusCode;        // the status code of the message-level failure; empty on success
-  Str lastReply;         // the failing reply line
-  ArrayStr transcript;   // two lines (command, reply) appended per failing reply, also for
-                         // each refused recipient
-  int64_t rate = 0;      // bytes per second of the data transfer
+  Str statusCode;       // the status code of the message-level failure; empty on success
+  Str lastReply;        // the failing reply line
+  ArrayStr transcript;  // two lines (command, reply) appended per failing reply, also for
+                        // each refused recipient
+  int64_t rate = 0;     // bytes per second of the data transfer
   // One outcome per recipient given to SendMessage, in the same order, always filled:
   // recipients refused at RCPT TO carry their own reply; the others carry the outcome of
   // the message (0 when the data was accepted).
@@ -69,6 +72,15 @@ class WSSMTPClient : public WSClient {
 
   // STARTTLS behaviour and the CA file for a required upgrade (empty = system trust store).
   void setStartTls(StartTlsMode mode, const Str& trustFile);
+  // Where Connect's status text goes (the status display); without a sink it is not shown.
+  void setStatusSink(std::function<void(const Str&)> sink) { statusSink_ = std::move(sink); }
+  // Reply time limits (tests shorten them): ordinary replies, and the greeting, EHLO/HELO,
+  // pipelined replies and the reply after the data. Each limit holds for a whole reply,
+  // however many lines it has.
+  void setReplyTimeouts(int replyMs, int longReplyMs) {
+    replyTimeoutMs_ = replyMs;
+    longReplyTimeoutMs_ = longReplyMs;
+  }
 
   // Connects to host:port (through the SOCKS proxy set with setSocks() when options select
   // one), reads the greeting, greets with EHLO (smtpopt::kEsmtp) or HELO, and upgrades with
@@ -105,17 +117,73 @@ class WSSMTPClient : public WSClient {
   [[nodiscard]] bool advertises(const char* keyword) const;
   const ArrayStr& extensions() const { return extensions_; }
 
+  // The reply line and status code of the last refused command of any operation (for the
+  // log of a failed Connect, Authenticate, Reset or Quit); empty when none was refused.
+  const Str& lastReply() const { return lastReply_; }
+  const Str& lastStatusCode() const { return lastStatus_; }
+
   // A VRFY session: connects and greets as Connect does, then asks VRFY for every address
   // that is not blank and appends the value of each reply's code to replyCodes. QUIT and
   // close at the end. 0 or the first connection-level error.
-  [[nodiscard]] int Verify(const Str& host, int port, const Str& localHostName,
-                           uint32_t options, const ArrayStr& addresses,
-                           ArrayTmpl<int>& replyCodes);
+  [[nodiscard]] int Verify(const Str& host, int port, const Str& localHostName, uint32_t options,
+                           const ArrayStr& addresses, ArrayTmpl<int>& replyCodes);
 
  private:
+  // --- session steps (WSSMTPClient.cpp) ---
+  [[nodiscard]] int openConnection(const Str& host, int port, uint32_t options);
+  // Reads the greeting, then hello().
+  [[nodiscard]] int greet(const Str& localHostName, uint32_t options, ArrayStr& transcript);
+  // EHLO (filling the extensions) or HELO, with the HELO fallback.
+  [[nodiscard]] int hello(const Str& localHostName, uint32_t options, ArrayStr& transcript);
+  [[nodiscard]] int upgradeToTls(const Str& localHostName, uint32_t options, ArrayStr& transcript);
+  [[nodiscard]] int authLogin(const Str& user, const Str& password, uint32_t options);
+  [[nodiscard]] int authPlain(const Str& user, const Str& password, uint32_t options);
+
+  // --- replies (WSSMTPClient.cpp) ---
+  // Reads one complete reply within timeoutMs: 0, 191 (a reply of too many lines; the
+  // connection is closed), 9 (the time ran out) or the socket layer's code.
+  [[nodiscard]] int readReply(smtp::Reply& reply, int timeoutMs, uint32_t options);
+  // Reads a reply and classifies it in phase: 0, 50/51/155 (refused: shown, the line
+  // standing for the command, and the reply go to transcript, lastReply_ and lastStatus_),
+  // or the code of readReply.
+  [[nodiscard]] int awaitReply(const Str& shown, smtp::Phase phase, int timeoutMs, uint32_t options,
+                               ArrayStr& transcript, smtp::Reply& reply);
+  // Sends command, then awaitReply. shown is what the trace and the transcript show for
+  // the command (command itself when empty).
+  [[nodiscard]] int exchange(const Str& command, smtp::Phase phase, int timeoutMs, uint32_t options,
+                             ArrayStr& transcript, smtp::Reply& reply, const Str& shown = Str());
+  // The verdict of a refused reply, remembered for lastReply()/lastStatusCode().
+  smtp::Verdict judge(const smtp::Reply& reply, smtp::Phase phase);
+
+  // --- message transfer (SmtpTransfer.cpp) ---
+  // MAIL FROM and the RCPT TO lines (commands[1] and the rest): 0 with accepted counting
+  // the recipients taken (each refusal in result.recipients and the transcript), the MAIL
+  // FROM refusal, or a connection-level code.
+  [[nodiscard]] int sendEnvelope(const ArrayStr& commands, uint32_t options, SMTPSendResult& result,
+                                 int& accepted);
+  [[nodiscard]] int transferData(const Str& messageFile, uint32_t priority, uint32_t options,
+                                 SMTPSendResult& result);
+  [[nodiscard]] int sendXbdata(const Str& messageFile, uint32_t priority, uint32_t options,
+                               SMTPSendResult& result);
+  [[nodiscard]] int sendBdat(const Str& messageFile, uint32_t options, SMTPSendResult& result);
+  [[nodiscard]] int sendData(const Str& messageFile, uint32_t options, SMTPSendResult& result);
+  // Streams the canonical form of the file to the server; bytes counts what was sent.
+  // 0, 19 (cannot open), 192 (read failed), 16 (connection reset) or the socket's code.
+  [[nodiscard]] int streamCanonical(const Str& messageFile, smtp::DataForm form, int64_t& bytes);
+  // Sends raw bytes of an open file (the XBDATA stream): 0, 192, 16 or the socket's code.
+  [[nodiscard]] int streamFile(File& file, int64_t& bytes);
+  // Reads the reply after the data and classifies it (phase 6).
+  [[nodiscard]] int finishTransfer(const Str& shown, int64_t bytes, uint32_t elapsedMs,
+                                   uint32_t options, SMTPSendResult& result);
+
   ArrayStr extensions_;
   StartTlsMode startTls_ = StartTlsMode::WhenOffered;
   Str trustFile_;
+  std::function<void(const Str&)> statusSink_;
+  int replyTimeoutMs_ = kReplyTimeoutMs;
+  int longReplyTimeoutMs_ = kLongReplyTimeoutMs;
+  Str lastReply_;
+  Str lastStatus_;
 };
 
 }  // namespace quillet

@@ -221,6 +221,7 @@ TEST(ErrorCodes, NamesCarryTheirCodesTexts) {
        "SOCKS5 reports that the address type is not supported"},
       {err::kSocks5BadAddressType, "SOCKS5 reports that this is not a valid ATYPE"},
       {err::kTlsUntrusted, "TLS certificate of host is not trusted"},
+      {err::kTlsNotOffered, "The mail host does not offer STARTTLS"},
       {err::kBlockTooLarge, "Received message is too large"},
       {err::kFileReadFailed, "Unable to read SMTP file"},
       {err::kWsaInvalidArgument, "Invalid argument"},
@@ -282,10 +283,10 @@ TEST(ErrorCodes, RetryLaterIsTheNetworkClass) {
 }
 
 TEST(ErrorCodes, ConnectionLevelAddsFailuresThatLeaveTheDialogueOutOfStep) {
-  for (int code : {1, 16, 10000, 10054, 11004, 180, 181, 185, 186, 190, 191, 192}) {
+  for (int code : {1, 16, 10000, 10054, 11004, 180, 181, 185, 186, 187, 190, 191, 192}) {
     EXPECT_TRUE(isConnectionLevel(code)) << code;
   }
-  for (int code : {0, -1, 17, 21, 50, 51, 55, 133, 155, 179, 187, 189, 193, 550, 9999}) {
+  for (int code : {0, -1, 17, 21, 50, 51, 55, 133, 155, 179, 188, 189, 193, 550, 9999}) {
     EXPECT_FALSE(isConnectionLevel(code)) << code;
   }
 }
