@@ -38,6 +38,15 @@ FakeSmtpConfig::Hook FakeSmtpServer::answer(std::string prefix, std::string repl
   };
 }
 
+FakeSmtpConfig::Hook FakeSmtpServer::anyOf(std::vector<FakeSmtpConfig::Hook> hooks) {
+  return [hooks = std::move(hooks)](const std::string& command, int fd) {
+    for (const auto& hook : hooks) {
+      if (hook(command, fd)) return true;
+    }
+    return false;
+  };
+}
+
 void FakeSmtpServer::endSession(int fd) { ::shutdown(fd, SHUT_RDWR); }
 
 std::string FakeSmtpServer::readCommand(int fd) {

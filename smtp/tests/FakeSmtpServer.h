@@ -40,6 +40,8 @@ class FakeSmtpServer {
   // A hook that answers every command starting with prefix with reply (CR LF added), and
   // ends the session afterwards when endAfter is set.
   static FakeSmtpConfig::Hook answer(std::string prefix, std::string reply, bool endAfter = false);
+  // The hooks tried in order; the first that answers wins.
+  static FakeSmtpConfig::Hook anyOf(std::vector<FakeSmtpConfig::Hook> hooks);
   // Shuts the connection down at once.
   static void endSession(int fd);
   // Reads one line (without its line end); empty when the client closed.
