@@ -57,7 +57,8 @@ int WSSMTPClient::Connect(const Str& host, int port, const Str& localHostName,
   if (!statusText.isBlank() && statusSink_) statusSink_(statusText + host);
   code = greet(localHostName, options, transcript);
   if (code == 0) code = upgradeToTls(localHostName, options, transcript);
-  lastReply = lastReply_;
+  // A refused EHLO answered by HELO, or a refused optional STARTTLS, is no failure.
+  lastReply = code == 0 ? Str() : lastReply_;
   return code;
 }
 

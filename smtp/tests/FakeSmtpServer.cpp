@@ -7,8 +7,9 @@
 
 namespace quillet::testing {
 
-FakeSmtpServer::FakeSmtpServer(FakeSmtpConfig config, int sessions) : config_(std::move(config)) {
-  peer_ = std::make_unique<ScriptedPeer>([this](int fd) { serve(fd); }, AF_INET, sessions);
+FakeSmtpServer::FakeSmtpServer(FakeSmtpConfig config, int sessions, int family)
+    : config_(std::move(config)) {
+  peer_ = std::make_unique<ScriptedPeer>([this](int fd) { serve(fd); }, family, sessions);
 }
 
 FakeSmtpServer::~FakeSmtpServer() { peer_->join(); }

@@ -29,7 +29,7 @@ struct FakeSmtpConfig {
 
 class FakeSmtpServer {
  public:
-  explicit FakeSmtpServer(FakeSmtpConfig config, int sessions = 1);
+  explicit FakeSmtpServer(FakeSmtpConfig config, int sessions = 1, int family = AF_INET);
   ~FakeSmtpServer();
   int port() const { return peer_->port(); }
   // Wait for the sessions to end, then give what was recorded.

@@ -63,6 +63,7 @@ TEST(SmtpSession, RefusedEhloFallsBackToHeloAndWithoutEsmtpOnlyHeloIsSent) {
   FakeSmtpServer server(refusing);
   Session session;
   ASSERT_EQ(session.connect(server.port()), 0);
+  EXPECT_TRUE(session.lastReply.empty());
   EXPECT_EQ(session.client.extensions().count(), 0);
   ASSERT_EQ(session.client.Quit(kEsmtp), 0);
   EXPECT_EQ(server.commands(),
@@ -73,6 +74,16 @@ TEST(SmtpSession, RefusedEhloFallsBackToHeloAndWithoutEsmtpOnlyHeloIsSent) {
   ASSERT_EQ(helo.connect(plain.port(), 0), 0);
   ASSERT_EQ(helo.client.Quit(0), 0);
   EXPECT_EQ(plain.commands(), (std::vector<std::string>{"HELO client.example", "QUIT"}));
+}
+
+TEST(SmtpSession, AnIpv6MailHostWorksLikeAnIpv4One) {
+  FakeSmtpServer server{FakeSmtpConfig{}, 1, AF_INET6};
+  Session session;
+  ASSERT_EQ(session.client.Connect("::1", server.port(), "client.example", Str(), kEsmtp,
+                                   session.lastReply, session.transcript),
+            0);
+  ASSERT_EQ(session.client.Quit(kEsmtp), 0);
+  EXPECT_EQ(server.commands(), (std::vector<std::string>{"EHLO client.example", "QUIT"}));
 }
 
 TEST(SmtpSession, RefusedGreetingReplacesTheTranscriptWithItsLines) {
