@@ -169,7 +169,9 @@ TEST_F(PostfixFull, SeveralMessagesInOneSessionWithResetBetween) {
   WSSMTPClient client;
   ASSERT_EQ(connect(client), 0);
   for (int n = 0; n < 3; ++n) {
-    if (n > 0) ASSERT_EQ(client.Reset(kEsmtp), 0);
+    if (n > 0) {
+      ASSERT_EQ(client.Reset(kEsmtp), 0);
+    }
     const std::string body = "Subject: " + std::to_string(n) + "\r\n\r\nbody\r\n.\r\n";
     ASSERT_EQ(send(client, message(body), {addressOf("frank")}), 0);
   }

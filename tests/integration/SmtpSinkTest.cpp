@@ -125,7 +125,9 @@ TEST(SmtpSinkDelivery, SeveralMessagesInOneSessionArriveWhole) {
   ASSERT_EQ(session.connect(), 0);
   EXPECT_TRUE(session.client.advertises("PIPELINING"));
   for (int n = 0; n < 5; ++n) {
-    if (n > 0) ASSERT_EQ(session.client.Reset(kEsmtp), 0);
+    if (n > 0) {
+      ASSERT_EQ(session.client.Reset(kEsmtp), 0);
+    }
     ASSERT_EQ(session.send({"a@office.example", "b@office.example"}), 0);
   }
   EXPECT_EQ(session.client.Quit(kEsmtp), 0);
