@@ -2,6 +2,8 @@
 #include "net/Socket.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -54,6 +56,11 @@ int Socket::close(int lingerMs) {
   setsockopt(fd, SOL_SOCKET, SO_LINGER, &option, sizeof option);
   if (::close(fd) != 0 && errno != EINTR) return winsockCodeFromErrno(errno);
   return 0;
+}
+
+bool Socket::setNoDelay() {
+  const int on = 1;
+  return fd_ >= 0 && setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0;
 }
 
 int Socket::startConnect(const NetAddress& address) {

@@ -43,6 +43,12 @@ class Socket {
   int fd() const { return fd_; }
   int family() const { return family_; }
 
+  // Sends every write at once instead of holding a small one back until earlier data is
+  // acknowledged (Nagle's algorithm, TCP_NODELAY). Right for a client that writes whole
+  // commands and large blocks: a held-back last piece would wait for the peer's delayed
+  // acknowledgement. False when the option cannot be set.
+  [[nodiscard]] bool setNoDelay();
+
   // Starts connecting: 0 when connected at once, err::kWsaInProgress while the connect
   // goes on (wait for writable, then ask connectResult()), or the WinSock code.
   [[nodiscard]] int startConnect(const NetAddress& address);

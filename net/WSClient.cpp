@@ -146,6 +146,8 @@ int WSClient::connectDirect(const Str& host, int port, int timeoutMs) {
 }
 
 int WSClient::connectAddress(const NetAddress& address, int timeoutMs) {
+  // Only a speed-up: a socket without it still works.
+  if (noDelay_) static_cast<void>(transport_.socket().setNoDelay());
   const int started = transport_.socket().startConnect(address);
   if (started == 0) return 0;
   if (!ProcessContext::instance().running()) return err::kTerminated;

@@ -146,6 +146,9 @@ class WSClient {
   void setTls(const TlsSettings& settings) { tlsSettings_ = settings; }
   // Where trace lines go; without a sink they go to the process's message output.
   void setTraceSink(TraceSink sink) { traceSink_ = std::move(sink); }
+  // Sockets of later connects send every write at once (see Socket::setNoDelay): for
+  // clients that write whole commands and large blocks only.
+  void setNoDelay(bool on) { noDelay_ = on; }
   // Slice length (tests shorten it); the slice count rule stays.
   void setSliceTiming(const SliceTiming& timing) { timing_ = timing; }
 
@@ -187,6 +190,7 @@ class WSClient {
   Str tlsHost_;  // the host the certificate must name
   TraceSink traceSink_;
   SliceTiming timing_;
+  bool noDelay_ = false;
 };
 
 }  // namespace quillet

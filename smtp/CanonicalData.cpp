@@ -4,7 +4,18 @@
 namespace quillet::smtp {
 
 void CanonicalDataConverter::feed(const char* data, int length, std::string& out) {
-  for (int i = 0; i < length && !ended_; ++i) byte(data[i], out);
+  int i = 0;
+  while (i < length && !ended_) {
+    if (line_ == LineState::Body && !pendingCr_) {
+      // Inside a line every byte up to the next CR or LF passes as it is: copy the run.
+      int end = i;
+      while (end < length && data[end] != '\r' && data[end] != '\n') ++end;
+      out.append(data + i, static_cast<size_t>(end - i));
+      i = end;
+      if (i == length) break;
+    }
+    byte(data[i++], out);
+  }
 }
 
 void CanonicalDataConverter::byte(char c, std::string& out) {

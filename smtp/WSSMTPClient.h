@@ -68,7 +68,9 @@ class WSSMTPClient : public WSClient {
   static constexpr int kConnectTimeoutMs = 300000;
   static constexpr int kLongReplyTimeoutMs = 300000;  // greeting, EHLO/HELO, pipelined, after data
 
-  WSSMTPClient() = default;
+  // Commands, pipelined envelopes and data blocks go out whole, so no write is held back
+  // waiting for the server's acknowledgement.
+  WSSMTPClient() { setNoDelay(true); }
 
   // STARTTLS behaviour and the CA file for a required upgrade (empty = system trust store).
   void setStartTls(StartTlsMode mode, const Str& trustFile);

@@ -1,6 +1,9 @@
 // The socket client against scripted loopback peers: lines in odd pieces, peers that close
 // or stay silent, stop requests, over-long lines, tracing, connecting over IPv4 and IPv6.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 #include <atomic>
 #include <chrono>
@@ -10,6 +13,7 @@
 
 #include "base/ErrorCodes.h"
 #include "base/ProcessContext.h"
+#include "net/Socket.h"
 #include "net/WSClient.h"
 #include "tests/support/ScriptedPeer.h"
 
@@ -243,6 +247,20 @@ TEST(WSClientConnect, AcceptsBracketedIPv6Literal) {
   connectClient(client, peer, "[::1]");
   Str line;
   EXPECT_EQ(client.readLine(line, 5000, 0), 0);
+}
+
+TEST(WSClientMisc, NoDelaySwitchesNaglesAlgorithmOffOnAnOpenSocketOnly) {
+  Socket socket;
+  EXPECT_FALSE(socket.setNoDelay());
+  ASSERT_EQ(socket.open(AF_INET), 0);
+  int value = 0;
+  socklen_t length = sizeof value;
+  ASSERT_EQ(getsockopt(socket.fd(), IPPROTO_TCP, TCP_NODELAY, &value, &length), 0);
+  EXPECT_EQ(value, 0);
+  EXPECT_TRUE(socket.setNoDelay());
+  ASSERT_EQ(getsockopt(socket.fd(), IPPROTO_TCP, TCP_NODELAY, &value, &length), 0);
+  EXPECT_NE(value, 0);
+  EXPECT_EQ(socket.close(0), 0);
 }
 
 TEST(WSClientMisc, TransferRateUsesWholeSeconds) {
