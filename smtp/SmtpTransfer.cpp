@@ -235,16 +235,8 @@ int WSSMTPClient::sendXbdata(const Str& messageFile, uint32_t priority, uint32_t
 
   Str command = Str("XBDATA SIZE=") + Str::fromInt(packedSize) + " TYPE=RFCZ";
   if (priority != SMTPInfo::kDefaultPriority) command += Str(" PRIO=") + Str::fromUInt(priority);
-  smtp::Reply reply;
-  int code =
-      exchange(command, smtp::Phase::Data, replyTimeoutMs_, options, result.transcript, reply);
-  if (code != 0) {
-    if (isRefusal(code)) {
-      result.statusCode = lastStatus_;
-      result.lastReply = lastReply_;
-    }
-    return code;
-  }
+  int code = dataCommand(command, options, result);
+  if (code != 0) return code;
   const StopWatch watch;
   int64_t sent = 0;
   code = streamFile(packed, sent);
@@ -272,16 +264,8 @@ int WSSMTPClient::sendBdat(const Str& messageFile, uint32_t options, SMTPSendRes
 }
 
 int WSSMTPClient::sendData(const Str& messageFile, uint32_t options, SMTPSendResult& result) {
-  smtp::Reply reply;
-  int code =
-      exchange("DATA", smtp::Phase::Data, replyTimeoutMs_, options, result.transcript, reply);
-  if (code != 0) {
-    if (isRefusal(code)) {
-      result.statusCode = lastStatus_;
-      result.lastReply = lastReply_;
-    }
-    return code;
-  }
+  int code = dataCommand("DATA", options, result);
+  if (code != 0) return code;
   const StopWatch watch;
   int64_t sent = 0;
   code = streamCanonical(messageFile, smtp::DataForm::DotStuffed, sent);
@@ -333,8 +317,19 @@ int WSSMTPClient::finishTransfer(const Str& shown, int64_t bytes, uint32_t elaps
                                  uint32_t options, SMTPSendResult& result) {
   result.rate = transferRate(bytes, elapsedMs);
   smtp::Reply reply;
-  const int code =
-      awaitReply(shown, smtp::Phase::Data, longReplyTimeoutMs_, options, result.transcript, reply);
+  return messageRefusal(
+      awaitReply(shown, smtp::Phase::Data, longReplyTimeoutMs_, options, result.transcript, reply),
+      result);
+}
+
+int WSSMTPClient::dataCommand(const Str& command, uint32_t options, SMTPSendResult& result) {
+  smtp::Reply reply;
+  return messageRefusal(
+      exchange(command, smtp::Phase::Data, replyTimeoutMs_, options, result.transcript, reply),
+      result);
+}
+
+int WSSMTPClient::messageRefusal(int code, SMTPSendResult& result) const {
   if (isRefusal(code)) {
     result.statusCode = lastStatus_;
     result.lastReply = lastReply_;

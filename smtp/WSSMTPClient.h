@@ -174,6 +174,10 @@ class WSSMTPClient : public WSClient {
   [[nodiscard]] int streamCanonical(const Str& messageFile, smtp::DataForm form, int64_t& bytes);
   // Sends raw bytes of an open file (the XBDATA stream): 0, 192, 16 or the socket's code.
   [[nodiscard]] int streamFile(File& file, int64_t& bytes);
+  // Sends a data command (DATA, XBDATA) and classifies its reply (phase 6).
+  [[nodiscard]] int dataCommand(const Str& command, uint32_t options, SMTPSendResult& result);
+  // A refusal (50/51/155) becomes the message's status code and last reply; code returned.
+  [[nodiscard]] int messageRefusal(int code, SMTPSendResult& result) const;
   // Reads the reply after the data and classifies it (phase 6).
   [[nodiscard]] int finishTransfer(const Str& shown, int64_t bytes, uint32_t elapsedMs,
                                    uint32_t options, SMTPSendResult& result);

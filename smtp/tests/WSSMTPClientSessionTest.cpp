@@ -100,19 +100,20 @@ TEST(SmtpSession, RefusedGreetingReplacesTheTranscriptWithItsLines) {
 }
 
 TEST(SmtpSession, TemporaryGreetingAnd590) {
-  FakeSmtpConfig busy;
-  busy.greeting = "421 busy\r\n";
-  FakeSmtpServer first(busy);
-  Session one;
-  EXPECT_EQ(one.connect(first.port()), err::kTemporaryFailure);
-  EXPECT_EQ(one.client.lastStatusCode().toStd(), "4.3.2");
-
-  FakeSmtpConfig odd;
-  odd.greeting = "590 elsewhere\r\n";
-  FakeSmtpServer second(odd);
-  Session two;
-  EXPECT_EQ(two.connect(second.port()), err::kReply590);
-  EXPECT_EQ(two.client.lastStatusCode().toStd(), "5.5.4");
+  const struct {
+    const char* greeting;
+    int result;
+    const char* status;
+  } cases[] = {{"421 busy\r\n", err::kTemporaryFailure, "4.3.2"},
+               {"590 elsewhere\r\n", err::kReply590, "5.5.4"}};
+  for (const auto& c : cases) {
+    FakeSmtpConfig config;
+    config.greeting = c.greeting;
+    FakeSmtpServer server(config);
+    Session session;
+    EXPECT_EQ(session.connect(server.port()), c.result) << c.greeting;
+    EXPECT_EQ(session.client.lastStatusCode().toStd(), c.status);
+  }
 }
 
 TEST(SmtpSession, RequiredStartTlsThatIsNotOfferedFailsBeforeAnythingElse) {
@@ -157,50 +158,60 @@ FakeSmtpConfig::Hook authServer() {
   };
 }
 
-TEST(SmtpSession, AuthLoginInEitherFormAndPlainWhenOnlyPlainIsOffered) {
-  const std::vector<std::vector<std::string>> offers = {{"fake.example", "AUTH=LOGIN"},
-                                                        {"fake.example", "AUTH PLAIN LOGIN"}};
-  for (const auto& ehlo : offers) {
+TEST(SmtpSession, AuthLoginInEitherFormPlainWhenOnlyPlainIsOfferedAndFailures) {
+  const struct {
+    const char* offer;
+    const char* password;
+    int result;
+    const char* firstCommand;  // after EHLO
+    const char* lastReply;
+  } cases[] = {
+      {"AUTH=LOGIN", "secret", 0, "AUTH LOGIN", ""},
+      {"AUTH PLAIN LOGIN", "secret", 0, "AUTH LOGIN", ""},
+      {"AUTH PLAIN", "secret", 0, "AUTH PLAIN AGpvZQBzZWNyZXQ=", ""},
+      {"AUTH LOGIN", "wrong", err::kPermanentFailure, "AUTH LOGIN", "535 5.7.8 bad"},
+      {"AUTH PLAIN", "wrong", err::kPermanentFailure,
+       "AUTH PLAIN AGpvZQB3cm9uZw==", "535 5.7.8 bad"},
+      {"AUTH CRAM-MD5", "secret", err::kNoAuthLogin, "QUIT", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.offer) + " " + c.password);
     FakeSmtpConfig config;
-    config.ehlo = ehlo;
+    config.ehlo = {"fake.example", c.offer};
     config.hook = authServer();
     FakeSmtpServer server(config);
     Session session;
     ASSERT_EQ(session.connect(server.port()), 0);
-    EXPECT_EQ(session.client.Authenticate("joe", "secret", kEsmtp), 0) << ehlo[1];
+    EXPECT_EQ(session.client.Authenticate("joe", c.password, kEsmtp), c.result);
+    EXPECT_EQ(session.client.lastReply().toStd(), c.lastReply);
+    if (c.result == err::kPermanentFailure) {
+      EXPECT_EQ(session.client.lastStatusCode().toStd(), "5.7.1");
+    }
     ASSERT_EQ(session.client.Quit(kEsmtp), 0);
-    EXPECT_EQ(server.commands()[1], "AUTH LOGIN");
+    EXPECT_EQ(server.commands()[1], c.firstCommand);
   }
-  FakeSmtpConfig plainOnly;
-  plainOnly.ehlo = {"fake.example", "AUTH PLAIN"};
-  plainOnly.hook = authServer();
-  FakeSmtpServer server(plainOnly);
-  Session session;
-  ASSERT_EQ(session.connect(server.port()), 0);
-  EXPECT_EQ(session.client.Authenticate("joe", "secret", kEsmtp), 0);
-  ASSERT_EQ(session.client.Quit(kEsmtp), 0);
 }
 
-TEST(SmtpSession, AuthFailuresAndNoMechanism) {
-  FakeSmtpConfig config;
-  config.ehlo = {"fake.example", "AUTH LOGIN"};
-  config.hook = authServer();
-  FakeSmtpServer server(config);
-  Session session;
-  ASSERT_EQ(session.connect(server.port()), 0);
-  EXPECT_EQ(session.client.Authenticate("joe", "wrong", kEsmtp), err::kPermanentFailure);
-  EXPECT_EQ(session.client.lastReply().toStd(), "535 5.7.8 bad");
-  EXPECT_EQ(session.client.lastStatusCode().toStd(), "5.7.1");
-  ASSERT_EQ(session.client.Quit(kEsmtp), 0);
-
-  FakeSmtpConfig none;
-  none.ehlo = {"fake.example", "AUTH CRAM-MD5"};
-  FakeSmtpServer other(none);
-  Session noAuth;
-  ASSERT_EQ(noAuth.connect(other.port()), 0);
-  EXPECT_EQ(noAuth.client.Authenticate("joe", "secret", kEsmtp), err::kNoAuthLogin);
-  ASSERT_EQ(noAuth.client.Quit(kEsmtp), 0);
-  EXPECT_EQ(other.commands(), (std::vector<std::string>{"EHLO client.example", "QUIT"}));
+TEST(SmtpSession, CredentialsNeverReachTheTrace) {
+  for (const char* offer : {"AUTH LOGIN", "AUTH PLAIN"}) {
+    FakeSmtpConfig config;
+    config.ehlo = {"fake.example", offer};
+    config.hook = authServer();
+    FakeSmtpServer server(config);
+    Session session;
+    std::string trace;
+    session.client.setTraceSink([&trace](const std::string& line) { trace += line + "\n"; });
+    const uint32_t options = kEsmtp | wsopt::kTrace;
+    ASSERT_EQ(session.client.Connect("127.0.0.1", server.port(), "client.example", Str(), options,
+                                     session.lastReply, session.transcript),
+              0);
+    ASSERT_EQ(session.client.Authenticate("joe", "secret", options), 0);
+    ASSERT_EQ(session.client.Quit(options), 0);
+    EXPECT_NE(trace.find("EHLO client.example"), std::string::npos) << trace;
+    for (const char* secret : {"c2VjcmV0", "AGpvZQBzZWNyZXQ=", "secret"}) {
+      EXPECT_EQ(trace.find(secret), std::string::npos) << offer << "\n" << trace;
+    }
+  }
 }
 
 TEST(SmtpSession, ResetAndQuitAreJudgedInTheirPhase) {

@@ -19,11 +19,11 @@
 namespace quillet {
 namespace {
 
+constexpr uint32_t kEsmtp = smtpopt::kEsmtp;
+
 using testing::FakeSmtpConfig;
 using testing::FakeSmtpServer;
 using testing::ScriptedPeer;
-
-constexpr uint32_t kEsmtp = smtpopt::kEsmtp;
 
 // Stored with bare LF lines and the bare-LF "." line of SMTP smuggling in the middle.
 const std::string kStored = "Subject: hi\n\nline\n.\nMAIL FROM:<evil@x>\n..dotted\r\n.\r\n";
