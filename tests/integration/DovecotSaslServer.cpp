@@ -10,13 +10,16 @@
 
 namespace quillet::testing {
 
-DovecotSaslServer::DovecotSaslServer(const std::map<std::string, std::string>& users) {
+DovecotSaslServer::DovecotSaslServer(const std::map<std::string, std::string>& users,
+                                     const std::string& mechanisms) {
   std::vector<DovecotUser> accounts;
   for (const auto& [name, password] : users) accounts.push_back({name, password, "/nonexistent"});
   writeBytes(dovecotConfigFile(dir_),
              dovecotBaseConfig(dir_, accounts) +
                  "protocols =\n"
-                 "auth_mechanisms = plain login\n"
+                 "auth_mechanisms = " +
+                 mechanisms +
+                 "\n"
                  "auth_failure_delay = 0\n"
                  "service auth {\n  unix_listener " +
                  socketPath() +

@@ -16,8 +16,10 @@ namespace quillet::testing {
 
 class DovecotSaslServer {
  public:
-  // users: name -> password.
-  explicit DovecotSaslServer(const std::map<std::string, std::string>& users);
+  // users: name -> password; mechanisms: the SASL mechanisms offered, as Dovecot's
+  // auth_mechanisms names them.
+  explicit DovecotSaslServer(const std::map<std::string, std::string>& users,
+                             const std::string& mechanisms = "plain login");
   ~DovecotSaslServer();
   DovecotSaslServer(const DovecotSaslServer&) = delete;
   DovecotSaslServer& operator=(const DovecotSaslServer&) = delete;

@@ -198,7 +198,7 @@ std::string PostfixServer::start() {
   if (::geteuid() != 0) return "a private Postfix needs root";
   if (options_.startTls && !TestCertificates::get().made()) return "no test certificates (openssl)";
   if (!options_.authUsers.empty()) {
-    sasl_ = std::make_unique<DovecotSaslServer>(options_.authUsers);
+    sasl_ = std::make_unique<DovecotSaslServer>(options_.authUsers, options_.authMechanisms);
     if (std::string reason = sasl_->start(); !reason.empty()) return reason;
   }
   writeConfiguration();

@@ -35,6 +35,8 @@ struct PostfixOptions {
   bool startTls = false;
   // AUTH PLAIN LOGIN offered for these users (name -> password) when not empty.
   std::map<std::string, std::string> authUsers;
+  // The SASL mechanisms offered with AUTH, as Dovecot names them.
+  std::string authMechanisms = "plain login";
   // Only authenticated clients may send (every RCPT from others gets 554 5.7.1).
   bool authRequired = false;
   // EHLO keywords not advertised, lower case: "pipelining", "chunking", "size", "dsn", ...

@@ -296,5 +296,30 @@ TEST_F(PostfixSecure, AWrongPasswordIsRefused) {
   EXPECT_EQ(client.lastReply().left(3).toStd(), "535");
 }
 
+// AUTH offered with PLAIN only: the client uses AUTH PLAIN (RFC 4616).
+class PostfixPlainAuth : public PostfixDelivery {
+ protected:
+  static void SetUpTestSuite() {
+    PostfixOptions options;
+    options.authUsers["clerk"] = "letmein";
+    options.authMechanisms = "plain";
+    options.authRequired = true;
+    start(std::move(options));
+  }
+};
+
+TEST_F(PostfixPlainAuth, AuthPlainWhenLoginIsNotOffered) {
+  WSSMTPClient client;
+  client.setStartTls(StartTlsMode::Never, Str());
+  ASSERT_EQ(connect(client), 0);
+  EXPECT_TRUE(smtp::offersAuthMechanism(client.extensions(), "PLAIN"));
+  EXPECT_FALSE(smtp::offersAuthMechanism(client.extensions(), "LOGIN"));
+  EXPECT_EQ(client.Authenticate("clerk", "wrong", kEsmtp), err::kPermanentFailure);
+  ASSERT_EQ(client.Authenticate("clerk", "letmein", kEsmtp), 0) << client.lastReply().toStd();
+  ASSERT_EQ(send(client, message(kStored), {addressOf("carol")}), 0) << result_.lastReply.toStd();
+  EXPECT_EQ(client.Quit(kEsmtp), 0);
+  expectDelivered("carol", kDelivered);
+}
+
 }  // namespace
 }  // namespace quillet
