@@ -72,12 +72,14 @@ TEST(Envelope, WithoutDsnNoParametersAndNeverMeansTheNullSender) {
 TEST(Envelope, LineBreaksInStoredValuesCannotStartANewCommand) {
   ArraySMTPInfoAddress recipients;
   recipients.add(A("a@x>\r\nRCPT TO:<evil@y", A::kHasOrcpt, "x\r\nDATA"));
+  recipients.add(A(Str("b@x\0QUIT", 8)));
   const Envelope envelope =
       buildEnvelope(A("s@x\nRSET", A::kHasEnvid, "e\rf"), recipients, 1, extensions({"DSN"}));
   EXPECT_EQ(envelope.mailFrom.find('\r'), -1);
   EXPECT_EQ(envelope.mailFrom.find('\n'), -1);
   EXPECT_EQ(envelope.rcptTo[1].find('\r'), -1);
   EXPECT_EQ(envelope.rcptTo[1].find('\n'), -1);
+  EXPECT_EQ(envelope.rcptTo[2].toStd(), "RCPT TO:<b@x QUIT>");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <zlib.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -271,8 +272,13 @@ TEST_F(SmtpTransfer, XbdataDeflatesTheCanonicalStreamAndNamesAnUnusualPriority) 
   EXPECT_EQ(command,
             "XBDATA SIZE=" + std::to_string(server.messages()[0].size()) + " TYPE=RFCZ PRIO=1");
   EXPECT_EQ(inflateAll(server.messages()[0]), kStuffed);
-  // The temporary compressed file is gone.
+  // The stored file is unchanged and the temporary compressed file is gone.
   EXPECT_EQ(testing::readBytes(dir.file("MSG00001.TXT")), kStored);
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    left.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(left, (std::vector<std::string>{"MSG00001.TXT"}));
 }
 
 TEST_F(SmtpTransfer, RefusedXbdataFallsBackToBdatOrData) {
