@@ -15,6 +15,14 @@
 // stream and never changed. One rejected recipient does not fail the others: the data goes
 // to every recipient the server accepted, and each recipient's own outcome is reported.
 //
+// Untrusted server: a reply line is capped by the socket layer (190); a reply keeps at most
+// smtp::Reply::kMaxKeptLines lines, ends with 191 (connection closed) after
+// smtp::Reply::kMaxReadLines, and must be complete within its time limit however its lines
+// trickle in (9). A server that closes at any point gives a connection-level code. Memory
+// stays flat whatever the message size: files are streamed in 64 KB blocks, and commands,
+// pipelined envelopes and data blocks go out in whole writes (TCP_NODELAY, so the last
+// piece never waits for a delayed acknowledgement).
+//
 // A WSSMTPClient belongs to one thread and serves one connection.
 #pragma once
 

@@ -324,7 +324,7 @@ TEST(SmtpSession, AServerThatHangsUpAfterEhloGivesAConnectionLevelCode) {
   EXPECT_TRUE(isConnectionLevel(code)) << code;
 }
 
-TEST(SmtpSession, NoServerGivesTheMailHostConnectionCode) {
+TEST(SmtpSession, ARefusedPortGivesTheSocketLayersCode) {
   int port = 0;
   {
     FakeSmtpServer server{FakeSmtpConfig{}, 0};
