@@ -4,6 +4,7 @@
 // block boundaries.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "base/File.h"
@@ -81,6 +82,44 @@ TEST(CanonicalData, StuffedOutputHasExactlyOneTerminatorAndOnlyCrLf) {
     if (out[i] == '\r') {
       EXPECT_EQ(out[i + 1], '\n') << i;
     }
+  }
+}
+
+// The stuffed form read back as a server reads DATA (RFC 5321 section 4.5.2): the content
+// up to the first "." line, with one leading dot removed from each line; empty when the
+// stream is not CR LF lines ending with exactly that one "." line.
+std::string serverView(const std::string& stuffed) {
+  std::string content;
+  size_t at = 0;
+  for (;;) {
+    const size_t end = stuffed.find("\r\n", at);
+    if (end == std::string::npos) return "(no terminator)";
+    std::string line = stuffed.substr(at, end - at);
+    at = end + 2;
+    if (line.find_first_of("\r\n") != std::string::npos) return "(bare line end)";
+    if (line == ".") return at == stuffed.size() ? content : "(bytes after the terminator)";
+    if (!line.empty() && line[0] == '.') line.erase(0, 1);
+    content += line + "\r\n";
+  }
+}
+
+TEST(CanonicalData, AnyInputGivesOneTerminatorAndTheSameContentInBothForms) {
+  // Inputs made of the bytes that matter, split into random pieces.
+  const char alphabet[] = {'a', '.', '\r', '\n'};
+  uint32_t seed = 12345;
+  const auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) & 0x7fff;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::string stored;
+    const int length = static_cast<int>(next() % 24);
+    for (int i = 0; i < length; ++i) stored += alphabet[next() % 4];
+    const size_t piece = 1 + next() % 5;
+    const std::string stuffed = convert(stored, DataForm::DotStuffed, piece);
+    const std::string plain = convert(stored, DataForm::Plain, piece);
+    EXPECT_EQ(serverView(stuffed), plain) << "stored: " << ::testing::PrintToString(stored);
+    EXPECT_EQ(convert(stored, DataForm::DotStuffed), stuffed);
   }
 }
 

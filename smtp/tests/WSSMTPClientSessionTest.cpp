@@ -11,6 +11,7 @@
 
 #include "FakeSmtpServer.h"
 #include "base/ErrorCodes.h"
+#include "base/ProcessContext.h"
 #include "smtp/WSSMTPClient.h"
 
 namespace quillet {
@@ -322,6 +323,16 @@ TEST(SmtpSession, AServerThatHangsUpAfterEhloGivesAConnectionLevelCode) {
   ASSERT_EQ(session.connect(server.port()), 0);
   const int code = session.client.Reset(kEsmtp);
   EXPECT_TRUE(isConnectionLevel(code)) << code;
+}
+
+TEST(SmtpSession, AStopRequestEndsConnectWith1) {
+  FakeSmtpServer server{FakeSmtpConfig{}, 0};  // listens, but never gets as far as a session
+  Session session;
+  ProcessContext::instance().setRunning(false);
+  const int code = session.connect(server.port());
+  ProcessContext::instance().setRunning(true);
+  EXPECT_EQ(code, err::kTerminated);
+  session.client.Close();
 }
 
 TEST(SmtpSession, ARefusedPortGivesTheSocketLayersCode) {
