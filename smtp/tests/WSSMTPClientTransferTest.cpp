@@ -346,14 +346,51 @@ TEST_F(SmtpTransfer, NeverNotifyWithoutDsnSendsTheNullSender) {
   EXPECT_EQ(server.commands()[1], "MAIL FROM:<>");
 }
 
-TEST_F(SmtpTransfer, ServerHangingUpAfterMailFromEndsWithAConnectionLevelCode) {
+TEST_F(SmtpTransfer, AServerThatHangsUpAtAnyStepGivesAConnectionLevelCode) {
+  // The command at which the server ends the session without a word, with and without
+  // PIPELINING, and with CHUNKING.
+  const std::vector<std::vector<std::string>> extensions = {
+      {"fake.example"}, {"fake.example", "PIPELINING"}, {"fake.example", "CHUNKING"}};
+  for (const auto& ehlo : extensions) {
+    for (const char* command : {"MAIL", "RCPT TO:<b@", "DATA", "BDAT"}) {
+      SCOPED_TRACE(ehlo.back() + " " + command);
+      FakeSmtpConfig config;
+      config.ehlo = ehlo;
+      config.hook = [prefix = std::string(command)](const std::string& line, int fd) {
+        if (line.rfind(prefix, 0) != 0) return false;
+        FakeSmtpServer::endSession(fd);
+        return true;
+      };
+      FakeSmtpServer server(config);
+      connect(server.port());
+      const int code = send(message(kStored), {"a@example.com", "b@example.com"});
+      const bool reached = std::string(command) != (ehlo.back() == "CHUNKING" ? "DATA" : "BDAT");
+      if (reached) {
+        EXPECT_TRUE(isConnectionLevel(code)) << code;
+        for (const SMTPRecipientOutcome& outcome : result.recipients) {
+          EXPECT_EQ(outcome.result, code);
+        }
+      } else {
+        EXPECT_EQ(code, 0);
+      }
+      client.Close();
+    }
+  }
+}
+
+TEST_F(SmtpTransfer, AServerThatHangsUpInTheMiddleOfTheDataGivesAConnectionLevelCode) {
   FakeSmtpConfig config;
-  config.hook = FakeSmtpServer::answer("MAIL", "250 ok", true);
+  config.hook = [](const std::string& line, int fd) {
+    if (line != "DATA") return false;
+    ScriptedPeer::send(fd, "354 go\r\n");
+    ScriptedPeer::read(fd, 1000);
+    FakeSmtpServer::endSession(fd);
+    return true;
+  };
   FakeSmtpServer server(config);
   connect(server.port());
-  const int code = send(message(kStored), {"a@example.com"});
+  const int code = send(message(std::string(200000, 'z')), {"a@example.com"});
   EXPECT_TRUE(isConnectionLevel(code)) << code;
-  EXPECT_EQ(result.recipients[1].result, code);
   client.Close();
 }
 
