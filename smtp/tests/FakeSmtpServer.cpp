@@ -39,6 +39,20 @@ FakeSmtpConfig::Hook FakeSmtpServer::answer(std::string prefix, std::string repl
   };
 }
 
+FakeSmtpConfig::Hook FakeSmtpServer::dropsDuringData(size_t bytesFirst, bool reset) {
+  return [bytesFirst, reset](const std::string& command, int fd) {
+    if (command != "DATA") return false;
+    ScriptedPeer::send(fd, "354 go\r\n");
+    ScriptedPeer::read(fd, bytesFirst);
+    if (reset) {
+      const linger abort{1, 0};  // the close that follows sends RST
+      setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    }
+    endSession(fd);
+    return true;
+  };
+}
+
 FakeSmtpConfig::Hook FakeSmtpServer::anyOf(std::vector<FakeSmtpConfig::Hook> hooks) {
   return [hooks = std::move(hooks)](const std::string& command, int fd) {
     for (const auto& hook : hooks) {

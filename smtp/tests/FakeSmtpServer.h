@@ -40,6 +40,9 @@ class FakeSmtpServer {
   // A hook that answers every command starting with prefix with reply (CR LF added), and
   // ends the session afterwards when endAfter is set.
   static FakeSmtpConfig::Hook answer(std::string prefix, std::string reply, bool endAfter = false);
+  // A hook that answers DATA with 354, reads bytesFirst bytes of the data and ends the
+  // session: with a reset (RST) when reset is set, else with an orderly shutdown.
+  static FakeSmtpConfig::Hook dropsDuringData(size_t bytesFirst, bool reset);
   // The hooks tried in order; the first that answers wins.
   static FakeSmtpConfig::Hook anyOf(std::vector<FakeSmtpConfig::Hook> hooks);
   // Shuts the connection down at once.

@@ -4,7 +4,6 @@
 // phase with their transcript, BDAT with its byte count, XBDATA (inflated and compared)
 // and its fallback, a reset in the middle of the data, and a vanished message file.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <zlib.h>
 
 #include <filesystem>
@@ -306,15 +305,7 @@ TEST_F(SmtpTransfer, RefusedXbdataFallsBackToBdatOrData) {
 
 TEST_F(SmtpTransfer, ResetDuringTheDataGives16) {
   FakeSmtpConfig config;
-  config.hook = [](const std::string& command, int fd) {
-    if (command != "DATA") return false;
-    ScriptedPeer::send(fd, "354 go\r\n");
-    ScriptedPeer::read(fd, 100000);
-    const linger abort{1, 0};  // close with RST
-    setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-    FakeSmtpServer::endSession(fd);
-    return true;
-  };
+  config.hook = FakeSmtpServer::dropsDuringData(100000, true);
   FakeSmtpServer server(config);
   connect(server.port());
   std::string big;
@@ -380,13 +371,7 @@ TEST_F(SmtpTransfer, AServerThatHangsUpAtAnyStepGivesAConnectionLevelCode) {
 
 TEST_F(SmtpTransfer, AServerThatHangsUpInTheMiddleOfTheDataGivesAConnectionLevelCode) {
   FakeSmtpConfig config;
-  config.hook = [](const std::string& line, int fd) {
-    if (line != "DATA") return false;
-    ScriptedPeer::send(fd, "354 go\r\n");
-    ScriptedPeer::read(fd, 1000);
-    FakeSmtpServer::endSession(fd);
-    return true;
-  };
+  config.hook = FakeSmtpServer::dropsDuringData(1000, false);
   FakeSmtpServer server(config);
   connect(server.port());
   const int code = send(message(std::string(200000, 'z')), {"a@example.com"});
