@@ -125,9 +125,9 @@ int WSSMTPClient::upgradeToTls(const Str& localHostName, uint32_t options, Array
   ArrayStr refused;
   int code = exchange("STARTTLS", smtp::Phase::Greeting, replyTimeoutMs_, options, refused, reply);
   if (isRefusal(code)) {
-    replaceWithReply(transcript, reply);
     // Offered but refused for now: an optional upgrade goes on in plain text.
     if (startTls_ == StartTlsMode::WhenOffered) return 0;
+    replaceWithReply(transcript, reply);
     return code;
   }
   if (code != 0) return code;

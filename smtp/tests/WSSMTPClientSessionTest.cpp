@@ -134,9 +134,19 @@ TEST(SmtpSession, OptionalStartTlsRefusedGoesOnInPlainText) {
   FakeSmtpServer server(config);
   Session session;
   ASSERT_EQ(session.connect(server.port()), 0);
+  EXPECT_EQ(session.transcript.count(), 0);
+  EXPECT_FALSE(session.client.isTls());
   ASSERT_EQ(session.client.Quit(kEsmtp), 0);
   EXPECT_EQ(server.commands(),
             (std::vector<std::string>{"EHLO client.example", "STARTTLS", "QUIT"}));
+
+  // Required, the same refusal fails the connection with the server's reply.
+  FakeSmtpServer strict(config);
+  Session required;
+  required.client.setStartTls(StartTlsMode::Required, Str());
+  EXPECT_EQ(required.connect(strict.port()), err::kTemporaryFailure);
+  EXPECT_EQ(texts(required.transcript), (std::vector<std::string>{"454 4.7.0 TLS not available"}));
+  required.client.Close();
 }
 
 // Plays AUTH LOGIN and AUTH PLAIN like a server that checks joe / secret.
