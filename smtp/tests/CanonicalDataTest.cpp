@@ -126,7 +126,7 @@ TEST(CanonicalData, AnyInputGivesOneTerminatorAndTheSameContentInBothForms) {
 class CanonicalFile : public ::testing::Test {
  protected:
   std::string write(const std::string& bytes) {
-    const std::string path = dir.file("MSG00001.TXT");
+    std::string path = dir.file("MSG00001.TXT");
     quillet::testing::writeBytes(path, bytes);
     return path;
   }

@@ -63,8 +63,8 @@ class SmtpTransfer : public ::testing::Test {
         client.Connect("127.0.0.1", port, "client.example", Str(), kEsmtp, lastReply, transcript),
         0);
   }
-  int send(const Str& file, std::vector<std::string> to, uint32_t priority = 3,
-           SMTPInfoAddress from = SMTPInfoAddress("sender@example.com")) {
+  int send(const Str& file, const std::vector<std::string>& to, uint32_t priority = 3,
+           const SMTPInfoAddress& from = SMTPInfoAddress("sender@example.com")) {
     ArraySMTPInfoAddress recipients;
     for (const std::string& address : to) recipients.add(SMTPInfoAddress(Str(address.c_str())));
     return client.SendMessage(file, from, recipients, priority, kEsmtp, result);

@@ -13,6 +13,7 @@ namespace quillet::testing {
 DovecotSaslServer::DovecotSaslServer(const std::map<std::string, std::string>& users,
                                      const std::string& mechanisms) {
   std::vector<DovecotUser> accounts;
+  accounts.reserve(users.size());
   for (const auto& [name, password] : users) accounts.push_back({name, password, "/nonexistent"});
   writeBytes(dovecotConfigFile(dir_),
              dovecotBaseConfig(dir_, accounts) +

@@ -130,7 +130,7 @@ void PostfixServer::writeConfiguration() {
   writeBytes(d + "/etc/mailboxes", mailboxes);
   std::string rejected;
   for (const auto& [recipient, reply] : options_.rejectedRecipients) {
-    rejected += recipient + " " + reply + "\n";
+    rejected.append(recipient).append(" ").append(reply).append("\n");
   }
   writeBytes(d + "/etc/rejected", rejected);
 

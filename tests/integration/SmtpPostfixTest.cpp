@@ -59,7 +59,7 @@ class PostfixDelivery : public ::testing::Test {
                           transcript);
   }
   int send(WSSMTPClient& client, const Str& file, const std::vector<std::string>& to,
-           SMTPInfoAddress from = SMTPInfoAddress("sender@example.org")) {
+           const SMTPInfoAddress& from = SMTPInfoAddress("sender@example.org")) {
     ArraySMTPInfoAddress recipients;
     for (const std::string& address : to) recipients.add(SMTPInfoAddress(Str(address.c_str())));
     return client.SendMessage(file, from, recipients, 3, kEsmtp, result_);

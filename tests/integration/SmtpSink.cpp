@@ -71,8 +71,8 @@ std::string SmtpSink::start() {
   // several messages within one second get files of their own.
   std::vector<std::string> argv{sink, "-u", "nobody", "-d", dumpDirectory() + "/%Y%m%d%H%M%S."};
   argv.insert(argv.end(), extraArguments_.begin(), extraArguments_.end());
-  argv.push_back("127.0.0.1:" + std::to_string(port_));
-  argv.push_back(kBacklog);
+  argv.emplace_back("127.0.0.1:" + std::to_string(port_));
+  argv.emplace_back(kBacklog);
   process_ = std::make_unique<TestProcess>(argv, dir_.file("smtp-sink.log"));
   if (!process_->started() || !waitForPort("127.0.0.1", port_, 10000)) {
     return "smtp-sink did not start: " + log();
