@@ -104,6 +104,21 @@ Timer localTimeAt(int64_t seconds, long nanoseconds) {
   return t;
 }
 
+int utcOffsetMinutesAt(const Timer& local) {
+  tm fields{};
+  fields.tm_year = local.date.year - 1900;
+  fields.tm_mon = local.date.month - 1;
+  fields.tm_mday = local.date.day;
+  fields.tm_hour = local.time.hour;
+  fields.tm_min = local.time.minute;
+  fields.tm_sec = local.time.second;
+  fields.tm_isdst = -1;
+  const time_t when = mktime(&fields);
+  tm resolved{};
+  if (when == static_cast<time_t>(-1) || localtime_r(&when, &resolved) == nullptr) return 0;
+  return static_cast<int>(resolved.tm_gmtoff / 60);
+}
+
 Timer now() {
   const int64_t ns = wallNs();
   const int64_t seconds = wholeSeconds(ns);

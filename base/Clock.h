@@ -70,6 +70,10 @@ class WaitDeadline {
 // system cannot convert it.
 [[nodiscard]] Timer localTimeAt(int64_t seconds, long nanoseconds);
 
+// The system time zone's offset from UTC, in minutes east of Greenwich, in force at a
+// local date and time (daylight saving included); 0 when the system cannot convert it.
+[[nodiscard]] int utcOffsetMinutesAt(const Timer& local);
+
 // Replaces the clock for as long as it exists: every reading above comes from it. It
 // starts at a given local date and time and stands still until the test moves it.
 // Restores on destruction the clock that was in place before (the system's, or an outer

@@ -27,7 +27,7 @@ const ErrorTextEntry kTexts[] = {
     {17, "Unable to create temp file"},
     {err::kCreateMessageFile, "Unable to create temp file"},
     {err::kCreatePartFile, "Unable to create temp file"},
-    {40, "Unable to create temp file"},
+    {err::kCreateComposedFile, "Unable to create temp file"},
     {err::kCreateTempFile, "Unable to create temp file"},
     {145, "Unable to create temp file"},
     {err::kFileWriteFailed, "Unable to write to temp file"},

@@ -48,6 +48,7 @@ constexpr int kOpenMessageFile = 30;    // a queued message file cannot be opene
 constexpr int kParseHeader = 31;        // a message file could not be read to its end
 constexpr int kCreatePartFile = 32;     // a temporary file for a message part
 constexpr int kWritePartFile = 35;      // a message part could not be written
+constexpr int kCreateComposedFile = 40;  // no file for a composed message could be created
 constexpr int kWriteComposedFile = 42;  // a composed message could not be written
 constexpr int kCreateTempFile = 54;     // a queue or temporary file cannot be created
 constexpr int kWriteTempFile = 55;      // a queue, message or temporary file write failed

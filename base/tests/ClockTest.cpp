@@ -13,6 +13,7 @@
 #include "base/ProcessContext.h"
 #include "base/StopWatch.h"
 #include "tests/support/ClockDriver.h"
+#include "tests/support/ScopedTimeZone.h"
 
 namespace quillet {
 namespace {
@@ -59,6 +60,18 @@ TEST(ClockTest, LocalTimesRoundTripThroughTheSystemZone) {
     EXPECT_EQ(read.date.dayOfWeek, moment.date.dayOfWeek);
     EXPECT_EQ(read.time, moment.time) << formatDate(moment.date, 2).toStd();
   }
+}
+
+TEST(ClockTest, UtcOffsetFollowsTheZoneAndItsDaylightSavingRules) {
+  {
+    testing::ScopedTimeZone zone("UTC0");
+    EXPECT_EQ(utcOffsetMinutesAt(localTime(2026, 7, 1, 12, 0, 0)), 0);
+  }
+  testing::ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+  EXPECT_EQ(utcOffsetMinutesAt(localTime(2026, 1, 15, 12, 0, 0)), 60);
+  EXPECT_EQ(utcOffsetMinutesAt(localTime(2026, 7, 15, 12, 0, 0)), 120);
+  testing::ScopedTimeZone west("NST3:30NDT,M3.2.0,M11.1.0");  // half hours, west of Greenwich
+  EXPECT_EQ(utcOffsetMinutesAt(localTime(2026, 1, 15, 12, 0, 0)), -210);
 }
 
 TEST(ClockTest, AdvanceMovesDateTimeUtcAndMonotonicTogether) {

@@ -206,6 +206,7 @@ TEST(ErrorCodes, NamesCarryTheirCodesTexts) {
       {err::kParseHeader, "Unable to parse SMTP header"},
       {err::kCreatePartFile, "Unable to create temp file"},
       {err::kWritePartFile, "Unable to write to temp file"},
+      {err::kCreateComposedFile, "Unable to create temp file"},
       {err::kWriteComposedFile, "Unable to write to temp file"},
       {err::kCreateTempFile, "Unable to create temp file"},
       {err::kWriteTempFile, "Unable to write to temp file"},
