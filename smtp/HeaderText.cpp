@@ -184,6 +184,11 @@ std::vector<std::string> foldField(std::string_view field) {
         break;
       }
     }
+    // A value whose first word is too long for the first line starts on the next one.
+    if (cut == std::string::npos && !continuation && colon != std::string::npos && lines.empty() &&
+        colon + 1 < rest.size() && foldableAt(colon + 1)) {
+      cut = colon + 1;
+    }
     for (size_t i = kFoldLength + 1; cut == std::string::npos && i < rest.size() &&
                                      i <= kMaxHeaderLineLength;
          ++i) {
