@@ -1,0 +1,193 @@
+// The pieces of a composed header: safe values, encoded words (length, character sets,
+// whole UTF-8 characters), address formatting, MIME parameters, folding, RFC 822 dates,
+// attachment content types, the boundary's shape and the Message-ID.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "base/Clock.h"
+#include "decode/AddressParser.h"
+#include "decode/Rfc2047.h"
+#include "smtp/AttachmentTypes.h"
+#include "smtp/HeaderText.h"
+#include "smtp/Rfc822Date.h"
+#include "smtp/UniqueSource.h"
+#include "smtp/tests/ComposedSamples.h"
+#include "tests/support/ClockDriver.h"
+#include "tests/support/ScopedTimeZone.h"
+
+namespace quillet::testing {
+namespace {
+
+std::vector<std::string> words(const std::string& text) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  for (size_t end; (end = text.find(' ', start)) != std::string::npos; start = end + 1) {
+    out.push_back(text.substr(start, end - start));
+  }
+  out.push_back(text.substr(start));
+  return out;
+}
+
+TEST(HeaderText, SafeValuesHoldNoLineBreakOrNul) {
+  EXPECT_EQ(headerSafe(std::string_view("a\r\nb\0c\rd\ne\tf", 12)), "a  b c d e\tf");
+}
+
+TEST(HeaderText, EncodedWordsKeepWithinTheLengthAndNeverSplitACharacter) {
+  std::string euros;
+  for (int i = 0; i < 40; ++i) euros += "\xe2\x82\xac";  // three bytes, nine characters encoded
+  const std::string encoded = encodedWords(euros, "utf-8");
+  const std::vector<std::string> parts = words(encoded);
+  EXPECT_GT(parts.size(), 1U);
+  for (const std::string& word : parts) {
+    EXPECT_LE(word.size(), kMaxEncodedWordLength) << word;
+    EXPECT_EQ(word.rfind("=?utf-8?Q?", 0), 0U) << word;
+    EXPECT_TRUE(isValidUtf8(decodeRfc2047(word))) << word;
+  }
+  EXPECT_EQ(decodeRfc2047(encoded), euros);
+  EXPECT_EQ(encodedWords("", "utf-8"), "=?utf-8?Q?" "?=");
+}
+
+TEST(HeaderText, CharacterSetNamesTheBytesAsTheyAre) {
+  EXPECT_EQ(charsetForText("plain", "iso-8859-2"), "us-ascii");
+  EXPECT_EQ(charsetForText("K\xc3\xb6ln", "iso-8859-2"), "utf-8");
+  EXPECT_EQ(charsetForText("K\xf6ln", "iso-8859-2"), "iso-8859-2");  // not UTF-8
+  EXPECT_EQ(charsetForText("K\xf6ln", "us-ascii"), "iso-8859-1");
+  EXPECT_EQ(charsetForText("K\xf6ln", ""), "iso-8859-1");
+  // Over-long forms, surrogates and cut sequences are not UTF-8.
+  for (const char* bad : {"\xc0\xaf", "\xed\xa0\x80", "\xe2\x82", "\xf5\x80\x80\x80"}) {
+    EXPECT_FALSE(isValidUtf8(bad)) << bad;
+  }
+  EXPECT_TRUE(isValidUtf8("\xf0\x9f\x93\xa7"));
+
+  EXPECT_EQ(unstructuredValue("K\xf6ln", "iso-8859-9"), "=?iso-8859-9?Q?K=F6ln?=");
+  EXPECT_EQ(unstructuredValue("Hello world", "utf-8"), "Hello world");
+}
+
+TEST(HeaderText, AddressesWithAndWithoutDisplayNames) {
+  EXPECT_EQ(formatAddress(mailAddress("a@example.test"), ""), "a@example.test");
+  EXPECT_EQ(formatAddress(mailAddress("a@example.test", "   "), ""), "a@example.test");
+  EXPECT_EQ(formatAddress(mailAddress("a@example.test", "Anna"), ""),
+            "\"Anna\" <a@example.test>");
+  EXPECT_EQ(formatAddress(mailAddress("a@example.test", "back\\slash \"q\""), ""),
+            "\"back\\\\slash \\\"q\\\"\" <a@example.test>");
+  EXPECT_EQ(formatAddress(mailAddress("a@example.test", "S\xc3\xb8ren"), ""),
+            "=?utf-8?Q?S=C3=B8ren?= <a@example.test>");
+
+  // An independent reading of what we wrote gives the same names and addresses.
+  AddressList list;
+  list.add(mailAddress("a@example.test", "Doe, Anna"));
+  list.add(mailAddress("b@example.test", "S\xc3\xb8ren \"B\""));
+  list.add(mailAddress("c@example.test"));
+  const std::vector<ParsedAddress> parsed = parseAddressList(formatAddressList(list, ""));
+  ASSERT_EQ(parsed.size(), 3U);
+  EXPECT_EQ(parsed[0].address, "a@example.test");
+  EXPECT_EQ(parsed[0].displayName, "Doe, Anna");
+  EXPECT_EQ(parsed[1].address, "b@example.test");
+  EXPECT_EQ(parsed[2].address, "c@example.test");
+}
+
+TEST(HeaderText, ParameterValuesAreTokensOrQuoted) {
+  EXPECT_EQ(parameterValue("strandel.zip"), "strandel.zip");
+  EXPECT_EQ(parameterValue("my log.txt"), "\"my log.txt\"");
+  EXPECT_EQ(parameterValue("a;b=c"), "\"a;b=c\"");
+  EXPECT_EQ(parameterValue("x\"y"), "\"x\\\"y\"");
+  EXPECT_EQ(parameterValue("caf\xc3\xa9\x01.txt"), "caf___.txt");
+  EXPECT_EQ(parameterValue(""), "\"\"");
+}
+
+TEST(HeaderText, FoldingKeepsLinesShortAndTheValueWhole) {
+  std::string field = "To: ";
+  for (int i = 0; i < 30; ++i) field += "person" + std::to_string(i) + "@example.test, ";
+  field += "last@example.test";
+  const std::vector<std::string> lines = foldField(field);
+  EXPECT_GT(lines.size(), 1U);
+  std::string joined;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_LE(lines[i].size(), kFoldLength);
+    if (i > 0) {
+      EXPECT_EQ(lines[i][0], ' ');
+    }
+    joined += lines[i];
+  }
+  EXPECT_EQ(joined, field);
+
+  // Short fields stay one line; trailing blanks never make a blank continuation line.
+  EXPECT_EQ(foldField("Subject: short"), std::vector<std::string>{"Subject: short"});
+  const std::string trailing = "Subject: " + std::string(60, 'a') + std::string(30, ' ');
+  for (const std::string& line : foldField(trailing)) {
+    EXPECT_NE(line.find_first_not_of(' '), std::string::npos);
+  }
+}
+
+TEST(HeaderText, ARunWithoutBlanksIsCutAtTheHardLimit) {
+  const std::string field = "Message-ID: <" + std::string(2500, 'm') + ">";
+  const std::vector<std::string> lines = foldField(field);
+  ASSERT_EQ(lines.size(), 4U);
+  EXPECT_EQ(lines[0], "Message-ID:");  // the value starts on the next line first
+  EXPECT_EQ(lines[1].size(), kMaxHeaderLineLength);
+  EXPECT_EQ(lines[2].size(), kMaxHeaderLineLength);
+  EXPECT_EQ(lines[2][0], ' ');
+  EXPECT_EQ(lines[3], " " + std::string(2502 - 2 * kMaxHeaderLineLength + 1, 'm') + ">");
+  // A continuation field folds after its first word.
+  const std::vector<std::string> continuation =
+      foldField("\tby " + std::string(70, 'h') + " with local ; Tue, 8 Dec 2026 14:05:09 +0100");
+  ASSERT_EQ(continuation.size(), 2U);
+  EXPECT_EQ(continuation[0], "\tby " + std::string(70, 'h'));
+}
+
+TEST(Rfc822Date, WritesEnglishNamesAndTheZoneOffset) {
+  ScopedTimeZone zone("NST3:30NDT,M3.2.0,M11.1.0");
+  EXPECT_EQ(rfc822Date(localTime(2026, 1, 5, 7, 8, 9), false), "Mon, 5 Jan 2026 07:08:09 -0330");
+  EXPECT_EQ(rfc822Date(localTime(2026, 7, 5, 23, 59, 59), false),
+            "Sun, 5 Jul 2026 23:59:59 -0230");
+  EXPECT_EQ(rfc822Date(localTime(2024, 2, 29, 0, 0, 0), true), "Thu, 29 Feb 2024 00:00:00 GMT");
+  ScopedTimeZone east("IST-5:30");
+  EXPECT_EQ(rfc822Date(localTime(2026, 12, 31, 12, 0, 0), false),
+            "Thu, 31 Dec 2026 12:00:00 +0530");
+}
+
+TEST(AttachmentTypes, ExtensionTableAndTnef) {
+  EXPECT_STREQ(attachmentContentType("page.HTML"), "text/html");
+  EXPECT_STREQ(attachmentContentType("page.htm"), "text/html");
+  EXPECT_STREQ(attachmentContentType("notes.txt"), "text/text");
+  EXPECT_STREQ(attachmentContentType("photo.Jpeg"), "image/jpeg");
+  EXPECT_STREQ(attachmentContentType("strandel.zip"), "application/x-zip");
+  EXPECT_STREQ(attachmentContentType("letter.doc"), "application/msword");
+  EXPECT_STREQ(attachmentContentType("clip.mpg"), "video/mpeg");
+  EXPECT_STREQ(attachmentContentType("archive.zip.gz"), "application/octet-stream");
+  EXPECT_STREQ(attachmentContentType("README"), "application/octet-stream");
+  EXPECT_STREQ(attachmentContentType("WinMail.Dat"), "application/ms-tnef");
+  EXPECT_STREQ(attachmentContentType("winmail.dat.txt"), "text/text");
+}
+
+TEST(UniqueValues, BoundaryHasItsShapeAndEveryLetter) {
+  FixedUniqueSource counting;  // 0, 1, 2, ...: every letter in order
+  const std::string first = makeBoundary(7, counting);
+  EXPECT_EQ(first, "_NextPart_7_ABCDEFGHIJKLMNOPQRSTUVWXYZa");
+  EXPECT_EQ(first.size(), kBoundaryLength);
+  // Values 27 to 53: the rest of the lower-case letters, then modulo 52 from "A" again.
+  EXPECT_EQ(makeBoundary(7, counting).substr(12), "bcdefghijklmnopqrstuvwxyzAB");
+
+  for (int round = 0; round < 20; ++round) {
+    const std::string boundary = makeBoundary(4294967295U, systemUniqueSource());
+    ASSERT_EQ(boundary.size(), kBoundaryLength);
+    EXPECT_EQ(boundary.rfind("_NextPart_4294967295_", 0), 0U);
+    for (char c : boundary.substr(21)) EXPECT_TRUE(std::isalpha(static_cast<unsigned char>(c)));
+  }
+  EXPECT_NE(makeBoundary(1, systemUniqueSource()), makeBoundary(1, systemUniqueSource()));
+}
+
+TEST(UniqueValues, MessageIdFromTimestampTicksProcessAndHost) {
+  TestClock clock(localTime(1994, 1, 2, 0, 0, 1));
+  FixedUniqueSource unique;
+  EXPECT_EQ(makeMessageId("mail.example.test", unique), "<86401.123456.4242@mail.example.test>");
+  EXPECT_EQ(makeMessageId(Str(std::string_view("bad host<>\r\n", 12)), unique),
+            "<86401.123456.4242@badhost>");
+  EXPECT_EQ(makeMessageId("", unique), "<86401.123456.4242@localhost>");
+}
+
+}  // namespace
+}  // namespace quillet::testing
