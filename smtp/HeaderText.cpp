@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "decode/AddressParser.h"
 #include "decode/ContentEncoders.h"
 
 namespace quillet {
@@ -133,6 +134,7 @@ std::string unstructuredValue(std::string_view text, std::string_view fallbackCh
 
 std::string formatAddress(const MailAddress& address, std::string_view fallbackCharset) {
   const std::string mailbox = headerSafe(address.address.view());
+  if (!isValidAddress(mailbox)) return std::string();
   const std::string name = headerSafe(address.displayName.view());
   if (std::all_of(name.begin(), name.end(), isBlank)) return mailbox;
   const std::string phrase = needsEncodedWords(name)
@@ -144,8 +146,10 @@ std::string formatAddress(const MailAddress& address, std::string_view fallbackC
 std::string formatAddressList(const AddressList& addresses, std::string_view fallbackCharset) {
   std::string out;
   for (const MailAddress& address : addresses) {
+    const std::string formatted = formatAddress(address, fallbackCharset);
+    if (formatted.empty()) continue;
     if (!out.empty()) out += ", ";
-    out += formatAddress(address, fallbackCharset);
+    out += formatted;
   }
   return out;
 }

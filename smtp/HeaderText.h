@@ -45,10 +45,12 @@ inline constexpr size_t kMaxEncodedWordLength = 75;
 
 // One address for an address-list field: the address alone without a display name;
 // with one, the name (in double quotes, or as encoded words under the rule of
-// unstructuredValue) followed by a blank and the address in angle brackets.
+// unstructuredValue) followed by a blank and the address in angle brackets. Empty when
+// the address is not a valid one (decode/AddressParser.h): it could not be delivered to,
+// and its text could break the field's syntax.
 [[nodiscard]] std::string formatAddress(const MailAddress& address,
                                         std::string_view fallbackCharset);
-// The addresses joined by ", ".
+// The valid addresses joined by ", " (empty when there are none).
 [[nodiscard]] std::string formatAddressList(const AddressList& addresses,
                                             std::string_view fallbackCharset);
 

@@ -9,6 +9,7 @@
 #include "base/ErrorCodes.h"
 #include "base/File.h"
 #include "base/FileNames.h"
+#include "decode/AddressParser.h"
 #include "decode/ContentEncoders.h"
 #include "decode/LineReader.h"
 #include "server/queue/QueuePaths.h"
@@ -132,7 +133,8 @@ class Composition {
   }
 
   void addressField(const char* name, const AddressList& list) {
-    if (list.count() > 0) field(std::string(name) + formatAddressList(list, plan_.charset));
+    const std::string addresses = formatAddressList(list, plan_.charset);
+    if (!addresses.empty()) field(name + addresses);
   }
 
   void traceField(const std::string& date) {
@@ -140,7 +142,8 @@ class Composition {
     const Str by = trace.by.isBlank() ? parameters_.hostName : trace.by;
     std::string rest = "by " + headerSafe(by.view());
     if (!trace.with.isBlank()) rest += " with " + headerSafe(trace.with.view());
-    if (!trace.recipient.isBlank()) rest += " for <" + headerSafe(trace.recipient.view()) + ">";
+    const std::string recipient = headerSafe(trace.recipient.view());
+    if (isValidAddress(recipient)) rest += " for <" + recipient + ">";
     rest += " ; " + date;
     if (trace.from.isBlank()) {
       field("Received: " + rest);
@@ -165,10 +168,11 @@ class Composition {
     field("Date: " + dateText);
     field("X-Mailer: " + headerSafe(parameters_.mailer.view()));
     field("Message-ID: " + makeMessageId(parameters_.hostName, unique_));
-    if (message_.receiptRequested && message_.from.count() > 0) {
-      const std::string first = "<" + headerSafe(message_.from[1].address.view()) + ">";
-      field("Return-Receipt-To: " + first);
-      field("X-Confirm-Reading-To: " + first);
+    const std::string receiptTo =
+        message_.from.count() > 0 ? headerSafe(message_.from[1].address.view()) : std::string();
+    if (message_.receiptRequested && isValidAddress(receiptTo)) {
+      field("Return-Receipt-To: <" + receiptTo + ">");
+      field("X-Confirm-Reading-To: <" + receiptTo + ">");
     }
     if (message_.priority != 3) field("X-Priority: " + std::to_string(message_.priority));
     if (plan_.structure == Structure::Plain) {

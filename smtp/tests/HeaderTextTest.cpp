@@ -75,12 +75,15 @@ TEST(HeaderText, AddressesWithAndWithoutDisplayNames) {
             "\"back\\\\slash \\\"q\\\"\" <a@example.test>");
   EXPECT_EQ(formatAddress(mailAddress("a@example.test", "S\xc3\xb8ren"), ""),
             "=?utf-8?Q?S=C3=B8ren?= <a@example.test>");
+  EXPECT_EQ(formatAddress(mailAddress("a@example.test\r\nBcc: b@example.test", "A"), ""), "");
+  EXPECT_EQ(formatAddress(mailAddress("no-domain", "A"), ""), "");
 
   // An independent reading of what we wrote gives the same names and addresses.
   AddressList list;
   list.add(mailAddress("a@example.test", "Doe, Anna"));
   list.add(mailAddress("b@example.test", "S\xc3\xb8ren \"B\""));
   list.add(mailAddress("c@example.test"));
+  list.add(mailAddress("not valid@example.test", "Left out"));
   const std::vector<ParsedAddress> parsed = parseAddressList(formatAddressList(list, ""));
   ASSERT_EQ(parsed.size(), 3U);
   EXPECT_EQ(parsed[0].address, "a@example.test");

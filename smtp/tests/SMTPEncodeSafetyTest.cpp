@@ -102,10 +102,15 @@ TEST_F(ComposeSafety, HostileValuesNeverAddOrBreakAHeaderLine) {
     }
   }
 
+  // Addresses that are no longer valid are left out, never written half.
+  EXPECT_EQ(text.find("From:"), std::string::npos);
+  EXPECT_EQ(text.find("To:"), std::string::npos);
+  EXPECT_EQ(text.find("victim@example.test>"), std::string::npos);
+
   TempDir parts;
   const ParseResult result = parse(text, parts);
   EXPECT_EQ(result.subject, "Hello  Bcc: victim@example.test end");
-  EXPECT_EQ(result.to.count(), 1);
+  EXPECT_EQ(result.to.count(), 0);
 }
 
 TEST_F(ComposeSafety, LongSubjectsAreFoldedIntoLinesThatFit) {
