@@ -46,9 +46,10 @@ int64_t wallNs() {
   return testReading(testWallNs, value) ? value : systemNs(CLOCK_REALTIME);
 }
 
-// The UTC nanoseconds of a local date and time; the system's zone rules decide, an
-// ambiguous hour (clocks set back) takes the zone's first guess.
-int64_t wallNsOfLocal(const Timer& local) {
+// The seconds since 1970 UTC of a local date and time, -1 when the system cannot convert
+// it; the system's zone rules decide, an ambiguous hour (clocks set back) takes the zone's
+// first guess.
+time_t utcOfLocal(const Timer& local) {
   tm fields{};
   fields.tm_year = local.date.year - 1900;
   fields.tm_mon = local.date.month - 1;
@@ -57,7 +58,12 @@ int64_t wallNsOfLocal(const Timer& local) {
   fields.tm_min = local.time.minute;
   fields.tm_sec = local.time.second;
   fields.tm_isdst = -1;
-  const time_t seconds = mktime(&fields);
+  return mktime(&fields);
+}
+
+// The UTC nanoseconds of a local date and time.
+int64_t wallNsOfLocal(const Timer& local) {
+  const time_t seconds = utcOfLocal(local);
   assert(seconds != static_cast<time_t>(-1) && "a test clock needs a valid local time");
   return int64_t{seconds} * kNanosecondsPerSecond +
          int64_t{local.time.milliseconds} * (kNanosecondsPerSecond / 1000);
@@ -105,15 +111,7 @@ Timer localTimeAt(int64_t seconds, long nanoseconds) {
 }
 
 int utcOffsetMinutesAt(const Timer& local) {
-  tm fields{};
-  fields.tm_year = local.date.year - 1900;
-  fields.tm_mon = local.date.month - 1;
-  fields.tm_mday = local.date.day;
-  fields.tm_hour = local.time.hour;
-  fields.tm_min = local.time.minute;
-  fields.tm_sec = local.time.second;
-  fields.tm_isdst = -1;
-  const time_t when = mktime(&fields);
+  const time_t when = utcOfLocal(local);
   tm resolved{};
   if (when == static_cast<time_t>(-1) || localtime_r(&when, &resolved) == nullptr) return 0;
   return static_cast<int>(resolved.tm_gmtoff / 60);

@@ -39,6 +39,18 @@ inline SMTPAttach attach(const std::string& path, const char* name, int kind) {
   return SMTPAttach{Str(std::string_view(path)), Str(name), kind};
 }
 
+// The pieces of text between the separators (one more than there are separators).
+inline std::vector<std::string> splitText(const std::string& text, const std::string& separator) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  for (size_t end; (end = text.find(separator, start)) != std::string::npos;
+       start = end + separator.size()) {
+    out.push_back(text.substr(start, end - start));
+  }
+  out.push_back(text.substr(start));
+  return out;
+}
+
 struct ComposedSample {
   std::string name;  // also the expected file's base name, where there is one
   SMTPMessage message;

@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/Clock.h"
@@ -21,16 +22,6 @@
 namespace quillet::testing {
 namespace {
 
-std::vector<std::string> words(const std::string& text) {
-  std::vector<std::string> out;
-  size_t start = 0;
-  for (size_t end; (end = text.find(' ', start)) != std::string::npos; start = end + 1) {
-    out.push_back(text.substr(start, end - start));
-  }
-  out.push_back(text.substr(start));
-  return out;
-}
-
 TEST(HeaderText, SafeValuesHoldNoLineBreakOrNul) {
   EXPECT_EQ(headerSafe(std::string_view("a\r\nb\0c\rd\ne\tf", 12)), "a  b c d e\tf");
 }
@@ -39,7 +30,7 @@ TEST(HeaderText, EncodedWordsKeepWithinTheLengthAndNeverSplitACharacter) {
   std::string euros;
   for (int i = 0; i < 40; ++i) euros += "\xe2\x82\xac";  // three bytes, nine characters encoded
   const std::string encoded = encodedWords(euros, "utf-8");
-  const std::vector<std::string> parts = words(encoded);
+  const std::vector<std::string> parts = splitText(encoded, " ");
   EXPECT_GT(parts.size(), 1U);
   for (const std::string& word : parts) {
     EXPECT_LE(word.size(), kMaxEncodedWordLength) << word;
@@ -93,12 +84,12 @@ TEST(HeaderText, AddressesWithAndWithoutDisplayNames) {
 }
 
 TEST(HeaderText, ParameterValuesAreTokensOrQuoted) {
-  EXPECT_EQ(parameterValue("strandel.zip"), "strandel.zip");
-  EXPECT_EQ(parameterValue("my log.txt"), "\"my log.txt\"");
-  EXPECT_EQ(parameterValue("a;b=c"), "\"a;b=c\"");
-  EXPECT_EQ(parameterValue("x\"y"), "\"x\\\"y\"");
-  EXPECT_EQ(parameterValue("caf\xc3\xa9\x01.txt"), "caf___.txt");
-  EXPECT_EQ(parameterValue(""), "\"\"");
+  const std::pair<const char*, const char*> kCases[] = {
+      {"strandel.zip", "strandel.zip"}, {"my log.txt", "\"my log.txt\""},
+      {"a;b=c", "\"a;b=c\""},           {"x\"y", "\"x\\\"y\""},
+      {"caf\xc3\xa9\x01.txt", "caf___.txt"}, {"", "\"\""},
+  };
+  for (const auto& [value, written] : kCases) EXPECT_EQ(parameterValue(value), written) << value;
 }
 
 TEST(HeaderText, FoldingKeepsLinesShortAndTheValueWhole) {
@@ -153,17 +144,20 @@ TEST(Rfc822Date, WritesEnglishNamesAndTheZoneOffset) {
 }
 
 TEST(AttachmentTypes, ExtensionTableAndTnef) {
-  EXPECT_STREQ(attachmentContentType("page.HTML"), "text/html");
-  EXPECT_STREQ(attachmentContentType("page.htm"), "text/html");
-  EXPECT_STREQ(attachmentContentType("notes.txt"), "text/text");
-  EXPECT_STREQ(attachmentContentType("photo.Jpeg"), "image/jpeg");
-  EXPECT_STREQ(attachmentContentType("strandel.zip"), "application/x-zip");
-  EXPECT_STREQ(attachmentContentType("letter.doc"), "application/msword");
-  EXPECT_STREQ(attachmentContentType("clip.mpg"), "video/mpeg");
-  EXPECT_STREQ(attachmentContentType("archive.zip.gz"), "application/octet-stream");
-  EXPECT_STREQ(attachmentContentType("README"), "application/octet-stream");
-  EXPECT_STREQ(attachmentContentType("WinMail.Dat"), "application/ms-tnef");
-  EXPECT_STREQ(attachmentContentType("winmail.dat.txt"), "text/text");
+  const std::pair<const char*, const char*> kCases[] = {
+      {"page.HTML", "text/html"},
+      {"page.htm", "text/html"},
+      {"notes.txt", "text/text"},
+      {"photo.Jpeg", "image/jpeg"},
+      {"strandel.zip", "application/x-zip"},
+      {"letter.doc", "application/msword"},
+      {"clip.mpg", "video/mpeg"},
+      {"archive.zip.gz", "application/octet-stream"},  // the last extension counts
+      {"README", "application/octet-stream"},
+      {"WinMail.Dat", "application/ms-tnef"},
+      {"winmail.dat.txt", "text/text"},
+  };
+  for (const auto& [name, type] : kCases) EXPECT_STREQ(attachmentContentType(name), type) << name;
 }
 
 TEST(UniqueValues, BoundaryHasItsShapeAndEveryLetter) {

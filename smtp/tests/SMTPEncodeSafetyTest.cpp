@@ -19,13 +19,10 @@ namespace quillet::testing {
 namespace {
 
 std::vector<std::string> splitLines(const std::string& text) {
-  std::vector<std::string> out;
-  size_t start = 0;
-  for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-    out.push_back(text.substr(start, end - start));
-  }
-  EXPECT_EQ(start, text.size()) << "the file ends with CR LF";
-  return out;
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n") << "the file ends with CR LF";
+  std::vector<std::string> lines = splitText(text, "\r\n");
+  lines.pop_back();  // what follows the last line end
+  return lines;
 }
 
 std::vector<std::string> headerLines(const std::string& text) {
