@@ -41,17 +41,17 @@ constexpr int kNoFtpConnection = 15;
 constexpr int kStorageExceeded = 16;  // the mail host's storage is full, or it dropped the data
 
 // Files.
-constexpr int kFileWriteFailed = 18;    // a received piece could not be written
-constexpr int kOpenSmtpFile = 19;       // the file to send cannot be opened
-constexpr int kCreateMessageFile = 22;  // a fetched message's file cannot be created
-constexpr int kOpenMessageFile = 30;    // a queued message file cannot be opened
-constexpr int kParseHeader = 31;        // a message file could not be read to its end
-constexpr int kCreatePartFile = 32;     // a temporary file for a message part
-constexpr int kWritePartFile = 35;      // a message part could not be written
+constexpr int kFileWriteFailed = 18;     // a received piece could not be written
+constexpr int kOpenSmtpFile = 19;        // the file to send cannot be opened
+constexpr int kCreateMessageFile = 22;   // a fetched message's file cannot be created
+constexpr int kOpenMessageFile = 30;     // a queued message file cannot be opened
+constexpr int kParseHeader = 31;         // a message file could not be read to its end
+constexpr int kCreatePartFile = 32;      // a temporary file for a message part
+constexpr int kWritePartFile = 35;       // a message part could not be written
 constexpr int kCreateComposedFile = 40;  // no file for a composed message could be created
-constexpr int kWriteComposedFile = 42;  // a composed message could not be written
-constexpr int kCreateTempFile = 54;     // a queue or temporary file cannot be created
-constexpr int kWriteTempFile = 55;      // a queue, message or temporary file write failed
+constexpr int kWriteComposedFile = 42;   // a composed message could not be written
+constexpr int kCreateTempFile = 54;      // a queue or temporary file cannot be created
+constexpr int kWriteTempFile = 55;       // a queue, message or temporary file write failed
 
 // Threads and protocol results.
 constexpr int kCreateThread = 20;

@@ -27,17 +27,15 @@ void appendHexEscape(unsigned char byte, std::string& out) {
   out += kHexDigits[byte & 15];
 }
 
-char uuCharacter(uint32_t value) {
-  return value == 0 ? '`' : static_cast<char>(value + 32);
-}
+char uuCharacter(uint32_t value) { return value == 0 ? '`' : static_cast<char>(value + 32); }
 
 bool isQuotedPrintableLiteral(unsigned char c) {
   return (c >= 33 && c <= 60) || (c >= 62 && c <= 126);
 }
 
 bool isQLiteral(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-         c == '!' || c == '*' || c == '+' || c == '-' || c == '/';
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '!' ||
+         c == '*' || c == '+' || c == '-' || c == '/';
 }
 
 }  // namespace

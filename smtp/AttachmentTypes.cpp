@@ -14,13 +14,20 @@ struct ExtensionType {
 };
 
 constexpr ExtensionType kTypes[] = {
-    {".HTM", "text/html"},           {".HTML", "text/html"},
-    {".TXT", "text/text"},           {".GIF", "image/gif"},
-    {".JPG", "image/jpeg"},          {".JPEG", "image/jpeg"},
-    {".BMP", "image/xbitmap"},       {".ZIP", "application/x-zip"},
-    {".PS", "application/postscript"}, {".DOC", "application/msword"},
-    {".AU", "audio/au"},             {".WAV", "audio/wav"},
-    {".MPEG", "video/mpeg"},         {".MPG", "video/mpeg"},
+    {".HTM", "text/html"},
+    {".HTML", "text/html"},
+    {".TXT", "text/text"},
+    {".GIF", "image/gif"},
+    {".JPG", "image/jpeg"},
+    {".JPEG", "image/jpeg"},
+    {".BMP", "image/xbitmap"},
+    {".ZIP", "application/x-zip"},
+    {".PS", "application/postscript"},
+    {".DOC", "application/msword"},
+    {".AU", "audio/au"},
+    {".WAV", "audio/wav"},
+    {".MPEG", "video/mpeg"},
+    {".MPG", "video/mpeg"},
     {".AVI", "video/avi"},
 };
 

@@ -193,9 +193,8 @@ std::vector<std::string> foldField(std::string_view field) {
         colon + 1 < rest.size() && foldableAt(colon + 1)) {
       cut = colon + 1;
     }
-    for (size_t i = kFoldLength + 1; cut == std::string::npos && i < rest.size() &&
-                                     i <= kMaxHeaderLineLength;
-         ++i) {
+    for (size_t i = kFoldLength + 1;
+         cut == std::string::npos && i < rest.size() && i <= kMaxHeaderLineLength; ++i) {
       if (foldableAt(i)) cut = i;
     }
     if (cut != std::string::npos) {

@@ -27,8 +27,8 @@ std::string rfc822Date(const Timer& when, bool universal) {
   char text[64];
   std::snprintf(text, sizeof text, "%s, %d %s %04d %02d:%02d:%02d %s",
                 kWeekdays[weekday >= 1 && weekday <= 7 ? weekday - 1 : 0], when.date.day,
-                kMonths[month >= 1 && month <= 12 ? month - 1 : 0], when.date.year,
-                when.time.hour, when.time.minute, when.time.second, zone.c_str());
+                kMonths[month >= 1 && month <= 12 ? month - 1 : 0], when.date.year, when.time.hour,
+                when.time.minute, when.time.second, zone.c_str());
   return text;
 }
 

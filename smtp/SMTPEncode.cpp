@@ -37,15 +37,24 @@ bool is7Bit(std::string_view text) {
 
 const char* tableCharsetName(int code) {
   switch (code) {
-    case charset::kUsAscii: return "us-ascii";
-    case charset::kIso8859_1: return "iso-8859-1";
-    case charset::kIso8859_2: return "iso-8859-2";
-    case charset::kIso8859_3: return "iso-8859-3";
-    case charset::kIso8859_5: return "iso-8859-5";
-    case charset::kIso8859_7: return "iso-8859-7";
-    case charset::kIso8859_9: return "iso-8859-9";
-    case charset::kUtf8: return "utf-8";
-    default: return nullptr;
+    case charset::kUsAscii:
+      return "us-ascii";
+    case charset::kIso8859_1:
+      return "iso-8859-1";
+    case charset::kIso8859_2:
+      return "iso-8859-2";
+    case charset::kIso8859_3:
+      return "iso-8859-3";
+    case charset::kIso8859_5:
+      return "iso-8859-5";
+    case charset::kIso8859_7:
+      return "iso-8859-7";
+    case charset::kIso8859_9:
+      return "iso-8859-9";
+    case charset::kUtf8:
+      return "utf-8";
+    default:
+      return nullptr;
   }
 }
 
@@ -88,8 +97,12 @@ Plan makePlan(const SMTPMessage& message, const ComposeParameters& parameters,
   plan.charset = name != nullptr ? name : eightBit ? charsetForText(sample, "") : "us-ascii";
 
   switch (parameters.bodyEncoding) {
-    case bodyencoding::kQuotedPrintable: plan.encoding = BodyEncoding::QuotedPrintable; break;
-    case bodyencoding::kBase64: plan.encoding = BodyEncoding::Base64; break;
+    case bodyencoding::kQuotedPrintable:
+      plan.encoding = BodyEncoding::QuotedPrintable;
+      break;
+    case bodyencoding::kBase64:
+      plan.encoding = BodyEncoding::Base64;
+      break;
     default:
       // 7bit would be a false label for 8-bit text or lines SMTP cannot carry.
       plan.encoding = eightBit || longLine ? BodyEncoding::QuotedPrintable : BodyEncoding::SevenBit;
@@ -99,9 +112,12 @@ Plan makePlan(const SMTPMessage& message, const ComposeParameters& parameters,
 
 const char* encodingName(BodyEncoding encoding) {
   switch (encoding) {
-    case BodyEncoding::SevenBit: return "7bit";
-    case BodyEncoding::QuotedPrintable: return "quoted-printable";
-    case BodyEncoding::Base64: return "base64";
+    case BodyEncoding::SevenBit:
+      return "7bit";
+    case BodyEncoding::QuotedPrintable:
+      return "quoted-printable";
+    case BodyEncoding::Base64:
+      return "base64";
   }
   return "7bit";
 }
@@ -181,9 +197,8 @@ class Composition {
     }
     out_.line("Mime-Version: 1.0");
     if (plan_.structure == Structure::Multipart) {
-      out_.line(message_.report
-                    ? "Content-Type: multipart/report; report-type=delivery-status;"
-                    : "Content-Type: multipart/mixed;");
+      out_.line(message_.report ? "Content-Type: multipart/report; report-type=delivery-status;"
+                                : "Content-Type: multipart/mixed;");
       out_.line("\tboundary=\"" + plan_.boundary + "\"");
       out_.line("");
       out_.line("This is a multi part message in MIME format.");

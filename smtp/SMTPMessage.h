@@ -26,10 +26,10 @@ struct SMTPAttach {
 // The parts of the "Received:" trace field. Empty parts are left out; an empty host is
 // the composition's host name.
 struct SMTPTraceField {
-  Str from;       // the sending party, when known
-  Str by;         // this host
+  Str from;            // the sending party, when known
+  Str by;              // this host
   Str with = "local";  // the protocol text
-  Str recipient;  // the recipient, when there is one (written in angle brackets)
+  Str recipient;       // the recipient, when there is one (written in angle brackets)
 };
 
 struct SMTPMessage {
@@ -77,9 +77,9 @@ struct ComposeParameters {
   // 7bit is replaced by quoted-printable when the text holds 8-bit bytes or a line
   // longer than SMTP allows.
   int bodyEncoding = bodyencoding::k7Bit;
-  Str mailer;           // the X-Mailer text
-  Str hostName;         // this host: Message-ID domain and default trace host
-  Str directory;        // where the message file goes; empty = the outbound queue
+  Str mailer;     // the X-Mailer text
+  Str hostName;   // this host: Message-ID domain and default trace host
+  Str directory;  // where the message file goes; empty = the outbound queue
   uint32_t boundaryNumber = 0;
 };
 

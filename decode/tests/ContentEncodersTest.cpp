@@ -119,7 +119,9 @@ TEST(UuEncoding, AnyBytesInAnyPiecesDecodeBackExactly) {
 TEST(QuotedPrintable, EncodesByTheByteRules) {
   EXPECT_EQ(quotedPrintable(""), std::vector<std::string>{""});
   EXPECT_EQ(quotedPrintable("a=b"), std::vector<std::string>{"a=3Db"});
-  EXPECT_EQ(quotedPrintable("Gr\xfc\xdf" "e"), std::vector<std::string>{"Gr=FC=DFe"});
+  EXPECT_EQ(quotedPrintable("Gr\xfc\xdf"
+                            "e"),
+            std::vector<std::string>{"Gr=FC=DFe"});
   EXPECT_EQ(quotedPrintable("tab\there"), std::vector<std::string>{"tab\there"});
   // A blank or TAB at the end of the line would be lost as transport padding.
   EXPECT_EQ(quotedPrintable("ends in a blank "), std::vector<std::string>{"ends in a blank=20"});

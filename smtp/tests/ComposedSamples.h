@@ -81,9 +81,10 @@ inline std::vector<ComposedSample> structureSamples(const std::string& directory
     sample.message.subject = "Status report: Runnel on pop.example.test";
     sample.message.priority = 5;
     sample.message.received.recipient = "anna@example.test";
-    sample.message.body = lines({"Runnel running on pop.example.test encountered a connection "
-                                 "problem.",
-                                 "", ".", ".hidden line", "Transcript of session:"});
+    sample.message.body =
+        lines({"Runnel running on pop.example.test encountered a connection "
+               "problem.",
+               "", ".", ".hidden line", "Transcript of session:"});
     samples.push_back(sample);
   }
   {
@@ -94,13 +95,17 @@ inline std::vector<ComposedSample> structureSamples(const std::string& directory
     sample.message.to.add(mailAddress("anna@example.test", "Anna"));
     sample.message.to.add(mailAddress("bob@example.test"));
     sample.message.cc.add(mailAddress("carl@example.test", "Doe, Carl \"CJ\""));
-    sample.message.subject = "Gr\xc3\xbc\xc3\x9f" "e aus K\xc3\xb6ln";
+    sample.message.subject =
+        "Gr\xc3\xbc\xc3\x9f"
+        "e aus K\xc3\xb6ln";
     sample.message.receiptRequested = true;
     sample.message.received.from = "pop.example.test";
-    sample.message.body = lines(
-        {"Gr\xfc\xdf" "e,", "trailing blank ", ".",
-         "This line is long enough to be broken at the last blank before seventy-five "
-         "characters."});
+    sample.message.body =
+        lines({"Gr\xfc\xdf"
+               "e,",
+               "trailing blank ", ".",
+               "This line is long enough to be broken at the last blank before seventy-five "
+               "characters."});
     sample.message.attachments.add(attach(directory + "notes.txt", "notes.txt", SMTPAttach::kFile));
     sample.message.attachments.add(
         attach(directory + "winmail.dat", "winmail.dat", SMTPAttach::kFile));
@@ -151,8 +156,8 @@ inline std::vector<ComposedSample> hostileSamples(const std::string& directory) 
     ComposedSample sample{"hostile-values", SMTPMessage(), sampleParameters()};
     sample.message.from.add(
         mailAddress("evil@example.test\r\nBcc: victim@example.test", "Evil\r\nX-Injected: yes"));
-    sample.message.to.add(mailAddress(std::string_view("a@example.test\0b", 16),
-                                      "Name\nTo: other@example.test"));
+    sample.message.to.add(
+        mailAddress(std::string_view("a@example.test\0b", 16), "Name\nTo: other@example.test"));
     sample.message.subject = Str(std::string_view("Hello\r\nBcc: victim@example.test\0end", 35));
     sample.message.received.from = "host\r\nX-Evil: 1";
     sample.parameters.mailer = "Mailer\r\n\r\nbody starts early";

@@ -38,7 +38,9 @@ TEST(HeaderText, EncodedWordsKeepWithinTheLengthAndNeverSplitACharacter) {
     EXPECT_TRUE(isValidUtf8(decodeRfc2047(word))) << word;
   }
   EXPECT_EQ(decodeRfc2047(encoded), euros);
-  EXPECT_EQ(encodedWords("", "utf-8"), "=?utf-8?Q?" "?=");
+  EXPECT_EQ(encodedWords("", "utf-8"),
+            "=?utf-8?Q?"
+            "?=");
 }
 
 TEST(HeaderText, CharacterSetNamesTheBytesAsTheyAre) {
@@ -60,8 +62,7 @@ TEST(HeaderText, CharacterSetNamesTheBytesAsTheyAre) {
 TEST(HeaderText, AddressesWithAndWithoutDisplayNames) {
   EXPECT_EQ(formatAddress(mailAddress("a@example.test"), ""), "a@example.test");
   EXPECT_EQ(formatAddress(mailAddress("a@example.test", "   "), ""), "a@example.test");
-  EXPECT_EQ(formatAddress(mailAddress("a@example.test", "Anna"), ""),
-            "\"Anna\" <a@example.test>");
+  EXPECT_EQ(formatAddress(mailAddress("a@example.test", "Anna"), ""), "\"Anna\" <a@example.test>");
   EXPECT_EQ(formatAddress(mailAddress("a@example.test", "back\\slash \"q\""), ""),
             "\"back\\\\slash \\\"q\\\"\" <a@example.test>");
   EXPECT_EQ(formatAddress(mailAddress("a@example.test", "S\xc3\xb8ren"), ""),
@@ -85,9 +86,12 @@ TEST(HeaderText, AddressesWithAndWithoutDisplayNames) {
 
 TEST(HeaderText, ParameterValuesAreTokensOrQuoted) {
   const std::pair<const char*, const char*> kCases[] = {
-      {"strandel.zip", "strandel.zip"}, {"my log.txt", "\"my log.txt\""},
-      {"a;b=c", "\"a;b=c\""},           {"x\"y", "\"x\\\"y\""},
-      {"caf\xc3\xa9\x01.txt", "caf___.txt"}, {"", "\"\""},
+      {"strandel.zip", "strandel.zip"},
+      {"my log.txt", "\"my log.txt\""},
+      {"a;b=c", "\"a;b=c\""},
+      {"x\"y", "\"x\\\"y\""},
+      {"caf\xc3\xa9\x01.txt", "caf___.txt"},
+      {"", "\"\""},
   };
   for (const auto& [value, written] : kCases) EXPECT_EQ(parameterValue(value), written) << value;
 }
@@ -135,8 +139,7 @@ TEST(HeaderText, ARunWithoutBlanksIsCutAtTheHardLimit) {
 TEST(Rfc822Date, WritesEnglishNamesAndTheZoneOffset) {
   ScopedTimeZone zone("NST3:30NDT,M3.2.0,M11.1.0");
   EXPECT_EQ(rfc822Date(localTime(2026, 1, 5, 7, 8, 9), false), "Mon, 5 Jan 2026 07:08:09 -0330");
-  EXPECT_EQ(rfc822Date(localTime(2026, 7, 5, 23, 59, 59), false),
-            "Sun, 5 Jul 2026 23:59:59 -0230");
+  EXPECT_EQ(rfc822Date(localTime(2026, 7, 5, 23, 59, 59), false), "Sun, 5 Jul 2026 23:59:59 -0230");
   EXPECT_EQ(rfc822Date(localTime(2024, 2, 29, 0, 0, 0), true), "Thu, 29 Feb 2024 00:00:00 GMT");
   ScopedTimeZone east("IST-5:30");
   EXPECT_EQ(rfc822Date(localTime(2026, 12, 31, 12, 0, 0), false),

@@ -73,9 +73,9 @@ using ComposeSafety = ComposeTest;
 TEST_F(ComposeSafety, HostileValuesNeverAddOrBreakAHeaderLine) {
   const ComposedSample sample = hostileSamples(attachments())[0];
   const std::string text = compose(sample);
-  const char* const kOurFields[] = {"Received:",   "From:",       "To:",
-                                    "Subject:",    "Date:",       "X-Mailer:",
-                                    "Message-ID:", "Mime-Version:", "Content-Type:"};
+  const char* const kOurFields[] = {
+      "Received:", "From:",       "To:",           "Subject:",     "Date:",
+      "X-Mailer:", "Message-ID:", "Mime-Version:", "Content-Type:"};
   for (const std::string& line : headerLines(text)) {
     bool known = line[0] == ' ' || line[0] == '\t';
     for (const char* field : kOurFields) known = known || line.rfind(field, 0) == 0;

@@ -96,14 +96,16 @@ TEST_F(ComposeStructure, ReceiptFieldsOnlyWithAFromAddress) {
 
 TEST_F(ComposeStructure, UnknownCodesAreReplacedByWhatTheTextNeeds) {
   ComposedSample sample = structureSamples(attachments())[0];
-  sample.parameters.charsetCode = 4;     // not in the table
-  sample.parameters.bodyEncoding = 7;    // 7bit
+  sample.parameters.charsetCode = 4;   // not in the table
+  sample.parameters.bodyEncoding = 7;  // 7bit
   std::string text = compose(sample);
   EXPECT_NE(text.find("charset=us-ascii\r\nContent-Transfer-Encoding: 7bit\r\n"),
             std::string::npos);
 
   // UTF-8 text: labelled as such, and never sent as 7bit.
-  sample.message.body.add(Str("Gr\xc3\xbc\xc3\x9f" "e "));
+  sample.message.body.add(
+      Str("Gr\xc3\xbc\xc3\x9f"
+          "e "));
   text = compose(sample);
   EXPECT_NE(text.find("charset=utf-8\r\nContent-Transfer-Encoding: quoted-printable\r\n"),
             std::string::npos);

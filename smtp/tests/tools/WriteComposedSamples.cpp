@@ -3,8 +3,8 @@
 //   write_composed_samples DIRECTORY
 // Each sample becomes DIRECTORY/<name>.eml in transfer form, as the queue holds it.
 #include <cstdio>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "base/FileSystem.h"
 #include "server/queue/QueueStore.h"
