@@ -67,6 +67,15 @@ std::string headerSafe(std::string_view value) {
   return out;
 }
 
+std::string hostText(std::string_view host) {
+  std::string out;
+  for (char c : host) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte > 32 && byte != 127 && c != '<' && c != '>') out += c;
+  }
+  return out.empty() ? "localhost" : out;
+}
+
 bool isValidUtf8(std::string_view text) {
   for (size_t i = 0; i < text.size();) {
     const auto lead = static_cast<unsigned char>(text[i]);

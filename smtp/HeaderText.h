@@ -24,6 +24,10 @@ inline constexpr size_t kMaxEncodedWordLength = 75;
 // value with CR, LF and NUL replaced by blanks.
 [[nodiscard]] std::string headerSafe(std::string_view value);
 
+// A host name for a header field (trace field, Message-ID): without blanks, control
+// characters and angle brackets; "localhost" when nothing is left.
+[[nodiscard]] std::string hostText(std::string_view host);
+
 // True when text is well-formed UTF-8 (7-bit text is).
 [[nodiscard]] bool isValidUtf8(std::string_view text);
 

@@ -156,7 +156,7 @@ class Composition {
   void traceField(const std::string& date) {
     const SMTPTraceField& trace = message_.received;
     const Str by = trace.by.isBlank() ? parameters_.hostName : trace.by;
-    std::string rest = "by " + headerSafe(by.view());
+    std::string rest = "by " + hostText(by.view());
     if (!trace.with.isBlank()) rest += " with " + headerSafe(trace.with.view());
     const std::string recipient = headerSafe(trace.recipient.view());
     if (isValidAddress(recipient)) rest += " for <" + recipient + ">";
@@ -164,7 +164,7 @@ class Composition {
     if (trace.from.isBlank()) {
       field("Received: " + rest);
     } else {
-      field("Received: from " + headerSafe(trace.from.view()));
+      field("Received: from " + hostText(trace.from.view()));
       field("\t" + rest);
     }
   }

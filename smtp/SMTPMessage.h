@@ -24,7 +24,7 @@ struct SMTPAttach {
 };
 
 // The parts of the "Received:" trace field. Empty parts are left out; an empty host is
-// the composition's host name.
+// the composition's host name. Host names lose blanks and control characters.
 struct SMTPTraceField {
   Str from;            // the sending party, when known
   Str by;              // this host

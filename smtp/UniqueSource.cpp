@@ -7,6 +7,7 @@
 #include <random>
 
 #include "base/Clock.h"
+#include "smtp/HeaderText.h"
 
 namespace quillet {
 namespace {
@@ -42,12 +43,7 @@ std::string makeBoundary(uint32_t number, UniqueSource& unique) {
 }
 
 std::string makeMessageId(const Str& host, UniqueSource& unique) {
-  std::string domain;
-  for (char c : host.view()) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte > 32 && byte != 127 && c != '<' && c != '>') domain += c;
-  }
-  if (domain.empty()) domain = "localhost";
+  const std::string domain = hostText(host.view());
   return "<" + std::to_string(currentTimestamp()) + "." + std::to_string(unique.tickCountMs()) +
          "." + std::to_string(unique.processId()) + "@" + domain + ">";
 }

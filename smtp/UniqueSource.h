@@ -29,8 +29,7 @@ inline constexpr size_t kBoundaryLength = 39;
 [[nodiscard]] std::string makeBoundary(uint32_t number, UniqueSource& unique);
 
 // "<" + the current queue timestamp + "." + the tick count + "." + the process id + "@" +
-// host + ">"; blanks, controls and angle brackets are left out of host (it goes into a
-// header field), and an empty host becomes "localhost".
+// hostText(host) + ">" (HeaderText.h).
 [[nodiscard]] std::string makeMessageId(const Str& host, UniqueSource& unique);
 
 }  // namespace quillet

@@ -160,6 +160,7 @@ inline std::vector<ComposedSample> hostileSamples(const std::string& directory) 
         mailAddress(std::string_view("a@example.test\0b", 16), "Name\nTo: other@example.test"));
     sample.message.subject = Str(std::string_view("Hello\r\nBcc: victim@example.test\0end", 35));
     sample.message.received.from = "host\r\nX-Evil: 1";
+    sample.parameters.hostName = "";
     sample.parameters.mailer = "Mailer\r\n\r\nbody starts early";
     sample.message.body = lines({"text"});
     sample.message.attachments.add(

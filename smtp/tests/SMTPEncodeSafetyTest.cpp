@@ -85,6 +85,9 @@ TEST_F(ComposeSafety, HostileValuesNeverAddOrBreakAHeaderLine) {
   EXPECT_NE(text.find("\r\n\r\nThis is a multi part message in MIME format.\r\n"),
             std::string::npos);
   EXPECT_EQ(text.find("\r\nBcc:"), std::string::npos);
+  // Host names keep no blanks; a missing one is "localhost".
+  EXPECT_EQ(text.rfind("Received: from hostX-Evil:1\r\n\tby localhost with local ; ", 0), 0U);
+  EXPECT_NE(text.find("@localhost>\r\n"), std::string::npos);
   EXPECT_EQ(text.find("\r\nX-Name:"), std::string::npos);
   // The junk file goes as base64 where it is a file; as an attached message its lines
   // stay as they are, NUL included, but never in the header.
