@@ -8,7 +8,7 @@
 #include "base/ErrorCodes.h"
 #include "base/ProcessContext.h"
 #include "base/StopWatch.h"
-#include "smtp/Base64Text.h"
+#include "decode/ContentEncoders.h"
 
 namespace quillet {
 namespace {
@@ -154,10 +154,10 @@ int WSSMTPClient::authLogin(const Str& user, const Str& password, uint32_t optio
   ArrayStr transcript;
   int code = exchange("AUTH LOGIN", smtp::Phase::Auth, replyTimeoutMs_, options, transcript, reply);
   if (code != 0) return code;
-  code = exchange(smtp::base64Encode(user.view()), smtp::Phase::Auth, replyTimeoutMs_, options,
+  code = exchange(Str(base64Encode(user.view())), smtp::Phase::Auth, replyTimeoutMs_, options,
                   transcript, reply, "(user name)");
   if (code != 0) return code;
-  return exchange(smtp::base64Encode(password.view()), smtp::Phase::Auth, replyTimeoutMs_, options,
+  return exchange(Str(base64Encode(password.view())), smtp::Phase::Auth, replyTimeoutMs_, options,
                   transcript, reply, "(password)");
 }
 
@@ -170,7 +170,7 @@ int WSSMTPClient::authPlain(const Str& user, const Str& password, uint32_t optio
   credentials += password.view();
   smtp::Reply reply;
   ArrayStr transcript;
-  return exchange(Str("AUTH PLAIN ") + smtp::base64Encode(credentials), smtp::Phase::Auth,
+  return exchange(Str("AUTH PLAIN " + base64Encode(credentials)), smtp::Phase::Auth,
                   replyTimeoutMs_, options, transcript, reply, "AUTH PLAIN (credentials)");
 }
 
