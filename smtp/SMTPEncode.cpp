@@ -77,16 +77,18 @@ Plan makePlan(const SMTPMessage& message, const ComposeParameters& parameters,
   }
 
   bool eightBit = false;
-  bool longLine = false;
   std::string sample;  // the 8-bit texts, to choose a character set for an unknown code
   const auto look = [&](const Str& text) {
     if (is7Bit(text.view())) return;
     eightBit = true;
     sample.append(text.view());
   };
+  for (const Str& line : message.body) look(line);
+  // 7bit would be a false label for 8-bit text or lines SMTP cannot carry.
+  bool sevenBitBody = !eightBit;
   for (const Str& line : message.body) {
-    look(line);
-    longLine = longLine || static_cast<size_t>(line.length()) > TransferFileWriter::kMaxLineLength;
+    sevenBitBody =
+        sevenBitBody && static_cast<size_t>(line.length()) <= TransferFileWriter::kMaxLineLength;
   }
   look(message.subject);
   for (const AddressList* list : {&message.from, &message.to, &message.cc}) {
@@ -104,8 +106,7 @@ Plan makePlan(const SMTPMessage& message, const ComposeParameters& parameters,
       plan.encoding = BodyEncoding::Base64;
       break;
     default:
-      // 7bit would be a false label for 8-bit text or lines SMTP cannot carry.
-      plan.encoding = eightBit || longLine ? BodyEncoding::QuotedPrintable : BodyEncoding::SevenBit;
+      plan.encoding = sevenBitBody ? BodyEncoding::SevenBit : BodyEncoding::QuotedPrintable;
   }
   return plan;
 }

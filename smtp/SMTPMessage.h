@@ -74,7 +74,7 @@ struct ComposeParameters {
   // A code outside the table is replaced: us-ascii for 7-bit text, else utf-8 for
   // well-formed UTF-8, else iso-8859-1.
   int charsetCode = charset::kUsAscii;
-  // 7bit is replaced by quoted-printable when the text holds 8-bit bytes or a line
+  // 7bit is replaced by quoted-printable when the body holds 8-bit bytes or a line
   // longer than SMTP allows.
   int bodyEncoding = bodyencoding::k7Bit;
   Str mailer;     // the X-Mailer text

@@ -102,6 +102,11 @@ TEST_F(ComposeStructure, UnknownCodesAreReplacedByWhatTheTextNeeds) {
   EXPECT_NE(text.find("charset=us-ascii\r\nContent-Transfer-Encoding: 7bit\r\n"),
             std::string::npos);
 
+  // An 8-bit subject alone labels the text but leaves a 7-bit body as it is.
+  sample.message.subject = "K\xc3\xb6ln";
+  text = compose(sample);
+  EXPECT_NE(text.find("charset=utf-8\r\nContent-Transfer-Encoding: 7bit\r\n"), std::string::npos);
+
   // UTF-8 text: labelled as such, and never sent as 7bit.
   sample.message.body.add(
       Str("Gr\xc3\xbc\xc3\x9f"
