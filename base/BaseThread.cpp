@@ -106,9 +106,11 @@ void BaseThread::requestStop() {
   stateChanged_.notify_all();
 }
 
-bool BaseThread::pause() {
+bool BaseThread::pause() { return pauseFor(kPauseLimit); }
+
+bool BaseThread::pauseFor(std::chrono::milliseconds length) {
   std::unique_lock lock(stateMutex_);
-  stateChanged_.wait_for(lock, kPauseLimit, [this] { return !keepRunning(); });
+  stateChanged_.wait_for(lock, length, [this] { return !keepRunning(); });
   return keepRunning();
 }
 

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -62,6 +63,9 @@ class BaseThread {
   // Waits while keepRunning is set, at most 750 ms (three 250 ms slices); returns
   // keepRunning. Returns at once after a stop request.
   [[nodiscard]] bool pause();
+  // Waits while keepRunning is set, at most length; returns keepRunning. Returns at once
+  // after a stop request.
+  [[nodiscard]] bool pauseFor(std::chrono::milliseconds length);
   // n rounds of pause(); returns keepRunning, at once when it is cleared.
   [[nodiscard]] bool pauseRounds(int n);
   // The pause a worker makes before its first pass: ThreadStartupDelay rounds.

@@ -15,18 +15,6 @@ namespace {
 
 constexpr uint32_t kLowestPriority = 5;
 
-// Size in kilobytes as the listing shows it: size / 1024, at least 1.
-int64_t kilobytesOf(const Str& path) {
-  File file(path);
-  int64_t size = 0;
-  if (file.open(File::kReadSharedOnce)) {
-    size = file.size();
-    static_cast<void>(file.close());  // opened for reading only: nothing to lose
-  }
-  const int64_t kilobytes = size / 1024;
-  return kilobytes < 1 ? 1 : kilobytes;
-}
-
 Str dateAndTime(uint32_t timestamp) {
   Date date;
   Time time;
@@ -39,8 +27,8 @@ void appendListing(const SMTPInfo& entry, ArrayStr& lines) {
     lines.add("    To: " + entry.recipients[i].address);
   }
   lines.add("  From: " + entry.sender.address);
-  lines.add("  File: " + entry.messageFile + " " + Str::fromInt(kilobytesOf(entry.messageFile)) +
-            "K");
+  lines.add("  File: " + entry.messageFile + " " +
+            Str::fromInt(queuedFileKilobytes(entry.messageFile)) + "K");
   lines.add(" S/E/T: " + dateAndTime(entry.queuedAt) + " " + dateAndTime(entry.expiresAt) + " " +
             Str::fromUInt(entry.tries));
   if (entry.running != 0) {
@@ -52,6 +40,17 @@ void appendListing(const SMTPInfo& entry, ArrayStr& lines) {
 }
 
 }  // namespace
+
+int64_t queuedFileKilobytes(const Str& path) {
+  File file(path);
+  int64_t size = 0;
+  if (file.open(File::kReadSharedOnce)) {
+    size = file.size();
+    static_cast<void>(file.close());  // opened for reading only: nothing to lose
+  }
+  const int64_t kilobytes = size / 1024;
+  return kilobytes < 1 ? 1 : kilobytes;
+}
 
 SMTPInfoDomainList::SMTPInfoDomainList(const QueueStore& store) : store_(store) {}
 
@@ -89,10 +88,10 @@ int SMTPInfoDomainList::positionOf(const SMTPInfoDomain& group, uint32_t queueId
 bool SMTPInfoDomainList::addMessage(SMTPInfo entry) {
   if (!SMTPInfo::isValidPriority(entry.priority)) entry.priority = SMTPInfo::kDefaultPriority;
   entry.running = 0;
-  // The entry is nobody else's yet: its index is rewritten before it is shared.
-  const bool written = store_.writeIndex(entry, QueueNumber::Outbound);
-
+  entry.indexFile = indexPathOf(entry.messageFile, QueueNumber::Outbound);
   std::lock_guard<std::mutex> lock(mutex_);
+  if (!indexFiles_.insert(entry.indexFile.toStd()).second) return true;
+  const bool written = store_.writeIndex(entry, QueueNumber::Outbound);
   entry.queueId = ++idCounter_;
   SMTPInfoDomain& group = *groupForPriority(entry.priority);
   // A message joining a group under delivery is shown as running with it; the delivery
@@ -219,6 +218,7 @@ bool SMTPInfoDomainList::removeMessage(uint32_t groupId, uint32_t queueId) {
     const int index = positionOf(*group, queueId);
     if (index == 0) return false;
     removed = std::move(group->messages[index]);
+    indexFiles_.erase(removed.indexFile.toStd());
     group->messages.remove(index);
     count_.fetch_sub(1, std::memory_order_relaxed);
     dropGroupIfDone(groupId);

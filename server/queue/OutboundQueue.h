@@ -9,7 +9,8 @@
 // file. Removing an entry deletes its files. Nothing here touches the network.
 //
 // Locking: one list lock guards the list of groups and every group's fields and entries.
-// The only slow work done under it is the rewrite of one index file; file deletion and
+// The only slow work done under it is the rewrite of one index file (so that adding a
+// message is one step with its index write); file deletion and
 // reading file sizes for the listing happen after the lock is released. A group is
 // removed when its last entry is removed, unless a delivery thread is running on it; then
 // it goes when it is marked not running, so one priority never gets a second connection
@@ -20,6 +21,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "base/ArrayTmpl.h"
@@ -39,6 +42,10 @@ struct SMTPInfoDomain {
   uint32_t lastErrorNumber = 0;  // cleared when the group is marked running
 };
 
+// A queued file's size as the listing and the delivery log show it: size / 1024, at
+// least 1 (also for a file that cannot be read).
+[[nodiscard]] int64_t queuedFileKilobytes(const Str& path);
+
 class SMTPInfoDomainList {
  public:
   static constexpr uint32_t kGroupsPerPriority = 1;
@@ -52,6 +59,8 @@ class SMTPInfoDomainList {
   // index rewritten, the group of its priority found or created, inserted after the
   // entries of the same or a higher priority. The entry is queued in any case; false
   // when the index could not be rewritten (the index on disk is then the one before).
+  // An entry whose index file is queued already is left out (true): the reload at start
+  // and the decode thread may both find a message the decode thread has just written.
   bool addMessage(SMTPInfo entry);
 
   // Messages in all groups.
@@ -120,6 +129,7 @@ class SMTPInfoDomainList {
   const QueueStore& store_;
   mutable std::mutex mutex_;
   std::vector<std::unique_ptr<SMTPInfoDomain>> groups_;  // guarded by mutex_, creation order
+  std::set<std::string> indexFiles_;                     // guarded by mutex_: of every queued entry
   uint32_t idCounter_ = 0;                               // guarded by mutex_: groups and queue ids
   std::atomic<uint32_t> count_{0};
 };

@@ -114,6 +114,24 @@ TEST_F(OutboundQueueTest, GroupKeepsArrivalOrderAndQueueIdsAreUnique) {
   EXPECT_NE(first.queueId, groupIdOf(2));
 }
 
+TEST_F(OutboundQueueTest, AMessageFoundTwiceIsQueuedOnce) {
+  const SMTPInfo entry = written(3, "c@x");
+  ASSERT_TRUE(queue.addMessage(entry));
+  SMTPInfo reloaded;
+  reloaded.indexFile = entry.indexFile;
+  ASSERT_EQ(store.loadIndex(reloaded, QueueNumber::Outbound), IndexStatus::Loaded);
+  ASSERT_TRUE(queue.addMessage(reloaded));
+  EXPECT_EQ(queue.count(), 1u);
+  EXPECT_EQ(order(groupIdOf(3)), "c@x ");
+  // Once removed, the same name may come again (the name counter wraps).
+  SMTPInfo copy;
+  ASSERT_TRUE(queue.nextMessage(groupIdOf(3), 0, copy));
+  ASSERT_TRUE(queue.removeMessage(groupIdOf(3), copy.queueId));
+  ASSERT_TRUE(testing::writeBytes(entry.messageFile.toStd(), "again\r\n"));
+  ASSERT_TRUE(queue.addMessage(entry));
+  EXPECT_EQ(queue.count(), 1u);
+}
+
 TEST_F(OutboundQueueTest, NotYetDueEntriesMakeNoGroupDueUntilTheirTime) {
   ASSERT_TRUE(queue.addMessage(written(3, "c@x")));
   const uint32_t group = groupIdOf(3);
