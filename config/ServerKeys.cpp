@@ -91,6 +91,7 @@ constexpr ServerKeyDefinition kServerKeys[] = {
     {"ScreenMono", IniType::Boolean, 0, "", 0},
     {"IniWizard", IniType::Boolean, 1, "", 0},
     {"TLSTrustFile", IniType::String, 0, "", 0},
+    {"OutboundSTARTTLS", IniType::Integer, 1, "", 0},
 };
 static_assert(std::size(kServerKeys) == kServerKeyCount,
               "every ServerKey needs exactly one row of the key table");

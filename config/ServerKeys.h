@@ -99,7 +99,10 @@ enum class ServerKey : int {
   BreakRelative,
   ScreenMono,
   IniWizard,
-  TLSTrustFile,  // trust store for POP3 over TLS; empty = the system trust store
+  TLSTrustFile,  // trust store for TLS; empty = the system trust store
+  // STARTTLS to the mail host: 0 never, 1 when offered (certificate not required to be
+  // trusted), 2 required (certificate checked against TLSTrustFile)
+  OutboundSTARTTLS,
 };
 
 struct ServerKeyDefinition {
@@ -110,7 +113,7 @@ struct ServerKeyDefinition {
   int32_t flags;              // String and List: kIniLowerCase, kIniTrim
 };
 
-inline constexpr int kServerKeyCount = static_cast<int>(ServerKey::TLSTrustFile) + 1;
+inline constexpr int kServerKeyCount = static_cast<int>(ServerKey::OutboundSTARTTLS) + 1;
 
 // The table, in registration order.
 [[nodiscard]] std::span<const ServerKeyDefinition> serverKeyTable();

@@ -30,7 +30,7 @@ TEST_F(SettingsTest, KeyTableIsRegisteredInOrderWithUniqueNames) {
   ServerSettings settings(file_.path());
   const IniStore& store = settings.store();
   ASSERT_EQ(store.count(), kServerKeyCount);
-  EXPECT_EQ(kServerKeyCount, 81);
+  EXPECT_EQ(kServerKeyCount, 82);
   std::set<std::string> names;
   for (int index = 1; index <= store.count(); ++index) {
     const ServerKey key = static_cast<ServerKey>(index - 1);
@@ -56,6 +56,7 @@ TEST_F(SettingsTest, KeyTableIsRegisteredInOrderWithUniqueNames) {
   EXPECT_EQ(store.item(1).name(), "Postmaster");
   EXPECT_EQ(store.item(80).name(), "IniWizard");
   EXPECT_EQ(store.item(81).name(), "TLSTrustFile");
+  EXPECT_EQ(store.item(82).name(), "OutboundSTARTTLS");
 }
 
 TEST_F(SettingsTest, MissingOrEmptyFileGivesEveryDefault) {
@@ -74,6 +75,7 @@ TEST_F(SettingsTest, MissingOrEmptyFileGivesEveryDefault) {
     EXPECT_EQ(settings->integer(ServerKey::POPInboundPort), 110);
     EXPECT_EQ(settings->integer(ServerKey::SMTPOutboundNormalExpire), 259200);
     EXPECT_EQ(settings->integer(ServerKey::SMTPOutboundNormalNextTry), 900);
+    EXPECT_EQ(settings->integer(ServerKey::OutboundSTARTTLS), 1);
     EXPECT_EQ(settings->integer(ServerKey::InboundPOP3MaxMessages), 10);
     EXPECT_EQ(settings->integer(ServerKey::POPDecodeTyp), 3);
     EXPECT_EQ(settings->integer(ServerKey::POPDecodeRecvForPos), 1);
