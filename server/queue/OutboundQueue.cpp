@@ -87,11 +87,10 @@ int SMTPInfoDomainList::positionOf(const SMTPInfoDomain& group, uint32_t queueId
 
 bool SMTPInfoDomainList::addMessage(SMTPInfo entry) {
   if (!SMTPInfo::isValidPriority(entry.priority)) entry.priority = SMTPInfo::kDefaultPriority;
-  entry.running = 0;
-  entry.indexFile = indexPathOf(entry.messageFile, QueueNumber::Outbound);
+  if (entry.indexFile.empty())
+    entry.indexFile = indexPathOf(entry.messageFile, QueueNumber::Outbound);
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!indexFiles_.insert(entry.indexFile.toStd()).second) return true;
-  const bool written = store_.writeIndex(entry, QueueNumber::Outbound);
+  if (!indexFiles_.insert(entry.indexFile.toStd()).second) return false;
   entry.queueId = ++idCounter_;
   SMTPInfoDomain& group = *groupForPriority(entry.priority);
   // A message joining a group under delivery is shown as running with it; the delivery
@@ -100,7 +99,7 @@ bool SMTPInfoDomainList::addMessage(SMTPInfo entry) {
   entry.running = group.running;
   group.messages.add(std::move(entry));
   count_.fetch_add(1, std::memory_order_relaxed);
-  return written;
+  return true;
 }
 
 uint32_t SMTPInfoDomainList::nextDueGroup(uint32_t now) const {

@@ -9,8 +9,7 @@
 // file. Removing an entry deletes its files. Nothing here touches the network.
 //
 // Locking: one list lock guards the list of groups and every group's fields and entries.
-// The only slow work done under it is the rewrite of one index file (so that adding a
-// message is one step with its index write); file deletion and
+// The only slow work done under it is the rewrite of one index file; file deletion and
 // reading file sizes for the listing happen after the lock is released. A group is
 // removed when its last entry is removed, unless a delivery thread is running on it; then
 // it goes when it is marked not running, so one priority never gets a second connection
@@ -55,12 +54,12 @@ class SMTPInfoDomainList {
   SMTPInfoDomainList(const SMTPInfoDomainList&) = delete;
   SMTPInfoDomainList& operator=(const SMTPInfoDomainList&) = delete;
 
-  // Puts entry (its message file and index written) into the queue: a new queue id, the
-  // index rewritten, the group of its priority found or created, inserted after the
-  // entries of the same or a higher priority. The entry is queued in any case; false
-  // when the index could not be rewritten (the index on disk is then the one before).
-  // An entry whose index file is queued already is left out (true): the reload at start
-  // and the decode thread may both find a message the decode thread has just written.
+  // Puts entry into the queue: a new queue id, the group of its priority found or
+  // created, inserted after the entries of the same or a higher priority. Its message file
+  // and index must be on disk already (the producer wrote them, or the reload found
+  // them); nothing is written here. False, and nothing queued, when an entry with the same
+  // index file is queued already: the reload at start and the decode thread may both find
+  // a message the decode thread has just written.
   bool addMessage(SMTPInfo entry);
 
   // Messages in all groups.

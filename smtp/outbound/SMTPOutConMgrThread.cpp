@@ -61,11 +61,14 @@ int SMTPOutConMgrThread::reload() {
       continue;
     }
     // The lifetime is the one set now, so a changed setting applies to queued mail.
-    entry.expiresAt = entry.queuedAt + context_.settings.lifetimeSeconds;
-    if (!context_.queue.addMessage(entry)) {
-      log(errorText(err::kWriteTempFile) + " " + entry.indexFile);
+    const uint32_t expiresAt = entry.queuedAt + context_.settings.lifetimeSeconds;
+    if (entry.expiresAt != expiresAt) {
+      entry.expiresAt = expiresAt;
+      if (!store.writeIndex(entry, QueueNumber::Outbound)) {
+        log(errorText(err::kWriteTempFile) + " " + entry.indexFile);
+      }
     }
-    ++queued;
+    if (context_.queue.addMessage(entry)) ++queued;
   }
   return queued;
 }
