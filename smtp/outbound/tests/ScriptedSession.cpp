@@ -23,7 +23,7 @@ class ScriptedSession final : public OutboundSession {
     ++script_.sessionCount;
     record("CONNECT " + host.toStd() + ":" + std::to_string(port) + " as " + localHostName.toStd());
     while (script_.holdConnect.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    return script_.connectCode;
+    return script_.connectCode.load();
   }
   bool advertises(const char* keyword) const override {
     for (const std::string& line : script_.extensions) {

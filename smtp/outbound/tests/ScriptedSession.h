@@ -16,7 +16,7 @@
 namespace quillet::testing {
 
 struct SmtpScript {
-  int connectCode = 0;
+  std::atomic<int> connectCode{0};  // changed by a test while a manager runs
   std::vector<std::string> extensions = {"XEXCH50"};
   int authCode = 0;
   int resetCode = 0;
