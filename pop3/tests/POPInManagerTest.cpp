@@ -28,6 +28,7 @@
 #include "tests/support/DataFileRecords.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/ThreadRuns.h"
 #include "tests/support/Waiting.h"
 
 namespace quillet {
@@ -125,13 +126,8 @@ class InboundManager : public ::testing::Test {
   // Runs a manager until done() holds or the time is up; then stops it and waits for
   // every mailbox thread to end.
   void runManager(const std::function<bool()>& done, int maxMs = 8000) {
-    auto* manager = new POPInConMgrThread(context());
-    manager->setAutoDelete(false);
-    ASSERT_TRUE(manager->start());
-    (void)testing::waitUntil(done, maxMs);
-    manager->requestStop();
-    manager->join();
-    delete manager;
+    POPInConMgrThread manager(context());
+    ASSERT_TRUE(testing::runThreadUntil(manager, done, maxMs));
     waitForMailboxThreads();
   }
 

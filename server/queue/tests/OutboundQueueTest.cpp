@@ -17,6 +17,7 @@
 #include "server/queue/QueueStore.h"
 #include "tests/support/ClockDriver.h"
 #include "tests/support/FileBytes.h"
+#include "tests/support/QueuedMessages.h"
 #include "tests/support/TempDir.h"
 
 namespace quillet {
@@ -28,19 +29,8 @@ class OutboundQueueTest : public ::testing::Test {
 
   // A queued entry as the decode thread writes it: message file and index on disk.
   SMTPInfo written(uint32_t priority, const std::string& to, size_t bodyBytes = 20) {
-    Str path;
-    std::unique_ptr<File> file = store.createMessageFile(QueueNumber::Outbound, path);
-    EXPECT_NE(file, nullptr);
-    const std::string body = "Subject: x\r\n\r\n" + std::string(bodyBytes, 'b') + "\r\n";
-    EXPECT_EQ(file->write(body.data(), static_cast<int>(body.size())),
-              static_cast<int>(body.size()));
-    EXPECT_TRUE(file->close());
-    SMTPInfo entry;
-    ArraySMTPInfoAddress recipients;
-    recipients.add(SMTPInfoAddress(Str(std::string_view(to))));
-    store.initEntry(entry, path, SMTPInfoAddress("from@example.com"), recipients, 259200, priority);
-    EXPECT_TRUE(store.writeIndex(entry, QueueNumber::Outbound));
-    return entry;
+    return testing::writeQueuedMessage(store, QueueNumber::Outbound, priority, {to},
+                                       "from@example.com", bodyBytes);
   }
 
   uint32_t groupIdOf(uint32_t priority) {

@@ -21,7 +21,9 @@
 #include "smtp/outbound/SMTPOutThread.h"
 #include "tests/support/ClockDriver.h"
 #include "tests/support/FileBytes.h"
+#include "tests/support/QueuedMessages.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/ThreadRuns.h"
 #include "tests/support/Waiting.h"
 
 namespace quillet {
@@ -63,21 +65,7 @@ class OutboundDelivery : public ::testing::Test {
   // A message file and its index in MSG-OUT, as the decode thread leaves them.
   SMTPInfo written(uint32_t priority, const std::vector<std::string>& to,
                    const std::string& sender = "anna@office.local") {
-    Str path;
-    std::unique_ptr<File> file = store.createMessageFile(QueueNumber::Outbound, path);
-    EXPECT_NE(file, nullptr);
-    const std::string body = "Subject: x\r\n\r\n" + std::string(3000, 'b') + "\r\n";
-    EXPECT_EQ(file->write(body.data(), static_cast<int>(body.size())),
-              static_cast<int>(body.size()));
-    EXPECT_TRUE(file->close());
-    SMTPInfo entry;
-    ArraySMTPInfoAddress recipients;
-    for (const std::string& address : to)
-      recipients.add(SMTPInfoAddress(Str(std::string_view(address))));
-    store.initEntry(entry, path, SMTPInfoAddress(Str(std::string_view(sender))), recipients, 259200,
-                    priority);
-    EXPECT_TRUE(store.writeIndex(entry, QueueNumber::Outbound));
-    return entry;
+    return testing::writeQueuedMessage(store, QueueNumber::Outbound, priority, to, sender, 3000);
   }
 
   SMTPInfo queued(uint32_t priority, const std::vector<std::string>& to,
@@ -114,13 +102,8 @@ class OutboundDelivery : public ::testing::Test {
   // Runs a manager until done() holds or the time is up; then stops it and waits for its
   // delivery threads.
   void runManager(const std::function<bool()>& done, int maxMs = 8000) {
-    auto* manager = new SMTPOutConMgrThread(ctx);
-    manager->setAutoDelete(false);
-    ASSERT_TRUE(manager->start());
-    (void)testing::waitUntil(done, maxMs);
-    manager->requestStop();
-    manager->join();
-    delete manager;
+    SMTPOutConMgrThread manager(ctx);
+    ASSERT_TRUE(testing::runThreadUntil(manager, done, maxMs));
     ASSERT_TRUE(testing::waitUntil([this] { return threads.count() == 0; }, 10000));
   }
 
