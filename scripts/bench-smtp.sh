@@ -119,15 +119,22 @@ printf 'SmartHost=127.0.0.1\r\nSMTPOutboundPort=%s\r\nCheckExchange=0\r\nOutboun
 start=$(date +%s.%N)
 QUILLET_HOME="$home" "$build/bin/runnel" >"$work/runnel.out" 2>&1 </dev/null &
 runnel_pid=$!
-while ls "$home/MSG-OUT"/*.ONX >/dev/null 2>&1; do
+# The first delivery marks the end of the start (settings, reload, the manager's first
+# one-second round); the rest is the delivery itself.
+first=
+while :; do
+  left=$(find "$home/MSG-OUT" -name '*.ONX' | wc -l)
+  [ "$left" -eq 0 ] && break
+  if [ -z "$first" ] && [ "$left" -lt "$count" ]; then first=$(date +%s.%N); fi
   if ! kill -0 "$runnel_pid" 2>/dev/null; then
     echo "bench-smtp: runnel ended early:" >&2
     cat "$work/runnel.out" >&2
     exit 1
   fi
-  sleep 0.05
+  sleep 0.2
 done
 end=$(date +%s.%N)
+[ -z "$first" ] && first=$end
 ticks=$(getconf CLK_TCK)
 cpu=$(awk -v t="$ticks" '{printf "%.2f", ($14 + $15) / t}' "/proc/$runnel_pid/stat")
 peak=$(awk '/^VmHWM/ {print $2}' "/proc/$runnel_pid/status")
@@ -136,6 +143,7 @@ wait "$runnel_pid" || true
 runnel_pid=
 stop_sink
 runnel_time=$(awk -v a="$start" -v b="$end" 'BEGIN {printf "%.2f", b - a}')
+delivery_time=$(awk -v a="$first" -v b="$end" 'BEGIN {printf "%.2f", b - a}')
 
 # smtp-source: the same count and bytes, one run per size class (smtp-source sends messages
 # of one length per run), each over one connection with the class's average size.
@@ -153,10 +161,14 @@ source_end=$(date +%s.%N)
 stop_sink
 source_time=$(awk -v a="$source_start" -v b="$source_end" 'BEGIN {printf "%.2f", b - a}')
 
-awk -v n="$count" -v bytes="$total_bytes" -v t="$runnel_time" -v cpu="$cpu" -v peak="$peak" \
-  -v st="$source_time" 'BEGIN {
+awk -v n="$count" -v bytes="$total_bytes" -v t="$runnel_time" -v d="$delivery_time" \
+  -v cpu="$cpu" -v peak="$peak" -v st="$source_time" 'BEGIN {
     printf "messages: %d (%.1f MB)\n", n, bytes / 1048576
-    printf "runnel: %.2f s, %.1f messages/s, CPU %.2f s, peak memory %d KiB\n", t, n / t, cpu, peak
+    printf "runnel: %.2f s from its start, %.1f messages/s, CPU %.2f s, peak memory %d KiB\n",
+      t, n / t, cpu, peak
+    printf "runnel after its first delivery: %.2f s for %d messages, %.1f messages/s\n",
+      d, n - 1, (d > 0 ? (n - 1) / d : 0)
     printf "smtp-source: %.2f s, %.1f messages/s\n", st, n / st
-    printf "ratio runnel / smtp-source: %.2f\n", t / st
+    printf "ratio runnel / smtp-source: %.2f from its start, %.2f after its first delivery\n",
+      t / st, d / st
   }'
