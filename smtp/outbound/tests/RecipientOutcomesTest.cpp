@@ -3,6 +3,7 @@
 // attempt that failed before any RCPT gives every recipient its result.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@ struct Case {
   std::string delivered, refused, pending;
   int pendingError;
 };
+
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 class SplitRecipients : public ::testing::TestWithParam<Case> {};
 
