@@ -7,10 +7,13 @@
 #include "base/DateTime.h"
 #include "base/Sema.h"
 #include "config/DataFiles.h"
+#include "config/SettingsPasswords.h"
+#include "net/LocalHost.h"
 #include "platform/EventLog.h"
 #include "platform/NetworkManager.h"
 #include "server/Banner.h"
 #include "server/display/BreakTime.h"
+#include "smtp/outbound/SmtpClientSession.h"
 
 namespace quillet {
 
@@ -25,6 +28,11 @@ StatisticsOptions statisticsOptions(const Kernel& kernel) {
   options.writeHeader = settings.boolean(ServerKey::StatisticFileWriteHeader);
   options.programDirectory = kernel.programDirectory();
   return options;
+}
+
+// A count or length setting; a negative value counts as 0.
+uint32_t nonNegative(const ServerSettings& settings, ServerKey key) {
+  return static_cast<uint32_t>(std::max(0, settings.integer(key)));
 }
 
 }  // namespace
@@ -42,6 +50,7 @@ AppData::AppData(Kernel& kernel)
       statistics_(statisticsOptions(kernel)),
       uidl_(kernel.programDirectory() + UidlStore::kFileName) {
   makeInboundContext();
+  makeOutboundContext();
 }
 
 AppData::LoadResult AppData::loadDataFiles() {
@@ -78,16 +87,43 @@ void AppData::makeInboundContext() {
   values.statusNotification = config.boolean(ServerKey::InboundPOP3StatusDSN);
   values.defaultPort = config.integer(ServerKey::POPInboundPort);
   values.maxConnections = config.integer(ServerKey::InboundPOP3MaxConnections);
-  values.maxMessages =
-      static_cast<uint32_t>(std::max(0, config.integer(ServerKey::InboundPOP3MaxMessages)));
-  values.maxMessageSize =
-      static_cast<uint32_t>(std::max(0, config.integer(ServerKey::InboundPOP3MaxMessageSize)));
+  values.maxMessages = nonNegative(config, ServerKey::InboundPOP3MaxMessages);
+  values.maxMessageSize = nonNegative(config, ServerKey::InboundPOP3MaxMessageSize);
   values.trustFile = config.string(ServerKey::TLSTrustFile);
   values.socks = socks_;
   context.write = [&out](int32_t threadId, const Str& text) { out.threadWrite(threadId, text); };
   context.event = [](uint32_t eventId, const Str& text) {
     EventLog::errorEntry(eventId, {"Quillet", text.toStd()});
   };
+}
+
+void AppData::makeOutboundContext() {
+  const ServerSettings& config = settings();
+  outboundContext_ = std::make_unique<SMTPOutContext>(outbound_, queues_, counters_, requests_);
+  SMTPOutContext& context = *outboundContext_;
+  context.threads = &threads_;
+  SMTPOutSettings& values = context.settings;
+  values.smartHost = config.string(ServerKey::SmartHost);
+  values.port = config.integer(ServerKey::SMTPOutboundPort);
+  values.lifetimeSeconds = nonNegative(config, ServerKey::SMTPOutboundNormalExpire);
+  values.retrySeconds = nonNegative(config, ServerKey::SMTPOutboundNormalNextTry);
+  values.esmtp = config.boolean(ServerKey::OutboundESMTP);
+  values.checkExchange = config.boolean(ServerKey::CheckExchange);
+  values.authenticate = config.boolean(ServerKey::OutboundExchAuth);
+  values.user = config.string(ServerKey::OutboundExchAuthUser);
+  values.user.oemToAnsi();
+  values.password = prepareOutboundAuthPassword(config);
+  values.verbose = verbose_;
+  values.verboseTransfer = config.boolean(ServerKey::VerboseTransfer);
+  values.startTls = startTlsModeOf(config.integer(ServerKey::OutboundSTARTTLS));
+  values.trustFile = config.string(ServerKey::TLSTrustFile);
+  ArrayTmpl<WSInfoIP> local;
+  discoverLocalAddresses(local);
+  values.localHostName = local.count() > 0 ? local[1].name : Str("localhost");
+  context.sessions = smtpClientSessions(values);
+  MessageOutput& out = output();
+  context.write = [&out](int32_t threadId, const Str& text) { out.threadWrite(threadId, text); };
+  // The failure and expiry notifications are not sent yet: notifyFailure stays unset.
 }
 
 void AppData::prepareInbound() {

@@ -1,8 +1,8 @@
 // AppData: the state of one server run. It is made after the start-up delay from the
 // run's Kernel and destroyed at the end of the run, so a restart builds everything anew:
 // the thread registry, counters and requests, the break time, the network settings, the
-// queue store and statistics writer, and the mailbox table and address list loaded from
-// the data files.
+// queue store and statistics writer, the outbound queue, and the mailbox table and address
+// list loaded from the data files.
 //
 // The data files are open only while they are loaded: loadDataFiles() takes the data lock
 // "QUILLETDBT.LCK", loads, closes the files and releases the lock again, so the
@@ -30,9 +30,11 @@
 #include "server/Kernel.h"
 #include "server/NetworkSettings.h"
 #include "server/queue/InboundQueue.h"
+#include "server/queue/OutboundQueue.h"
 #include "server/queue/QueueStore.h"
 #include "server/runtime/RunState.h"
 #include "server/runtime/StatisticsWriter.h"
+#include "smtp/outbound/SMTPOutContext.h"
 
 namespace quillet {
 
@@ -66,9 +68,12 @@ class AppData {
   MailboxTable& mailboxes() { return mailboxes_; }
   AddressList& addresses() { return addresses_; }
   InboundQueue& inbound() { return inbound_; }
+  SMTPInfoDomainList& outbound() { return outbound_; }
   UidlStore& uidl() { return uidl_; }
   // What the POP3 inbound threads use; its network steps are set by loadDataFiles().
   POPInContext& inboundContext() { return *inboundContext_; }
+  // What the SMTP outbound manager and delivery threads use.
+  SMTPOutContext& outboundContext() { return *outboundContext_; }
 
   // Takes the data lock (one attempt), loads the three data files into the mailbox table
   // and the address list (giving DATACONF.DAT its first record), closes them, records
@@ -84,6 +89,7 @@ class AppData {
 
  private:
   void makeInboundContext();
+  void makeOutboundContext();
   void prepareInbound();
 
   Kernel& kernel_;
@@ -101,12 +107,14 @@ class AppData {
   AddressList addresses_;
   std::array<FileReRead, 3> dataWatchers_;
   InboundQueue inbound_;
+  SMTPInfoDomainList outbound_{queues_};
   UidlStore uidl_;
   // Destroyed before the table and queues they refer to (declared after them).
   std::unique_ptr<DialUp> dialUpLine_;
   std::unique_ptr<RouterWakeUp> wakeUp_;
   std::unique_ptr<NetworkUpDown> network_;
   std::unique_ptr<POPInContext> inboundContext_;
+  std::unique_ptr<SMTPOutContext> outboundContext_;
 };
 
 }  // namespace quillet

@@ -4,6 +4,7 @@
 #include "pop3/POPInConMgrThread.h"
 #include "server/display/ClockThread.h"
 #include "server/display/StatusLine.h"
+#include "smtp/outbound/SMTPOutConMgrThread.h"
 
 namespace quillet {
 
@@ -16,11 +17,18 @@ ThreadStartList serverThreads(AppData& app, ConsoleScreen* screen) {
     source.threadCount = [&threads] { return static_cast<uint32_t>(threads.count()); };
     InboundQueue& inbound = app.inbound();
     source.inboundQueueLength = [&inbound] { return inbound.count(); };
+    SMTPInfoDomainList& outbound = app.outbound();
+    source.outboundQueueLength = [&outbound] { return outbound.count(); };
     source.breakAt = app.breakAt();
     return startDetached(new ClockThread(&app.threads(), screen, source));
   });
-  // The decode thread (kDecodeThreadStartError) and the SMTP outbound connection manager
-  // (no message) come before the inbound manager once they exist.
+  // The decode thread (kDecodeThreadStartError) comes here once it exists.
+  // The SMTP outbound connection manager: a failed start writes no message.
+  list.add(Str(), [&app] {
+    SetUpSignal signal;
+    return startAndAwaitSetUp(new SMTPOutConMgrThread(app.outboundContext(), signal.reporter()),
+                              signal);
+  });
   list.add(kInboundManagerStartError, [&app] {
     SetUpSignal signal;
     return startAndAwaitSetUp(new POPInConMgrThread(app.inboundContext(), signal.reporter()),
