@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The whole check of the tree, cheapest first: the format check, a normal build with
-# warnings as errors and clang-tidy, the tests in that build, then the tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/) and under ThreadSanitizer
-# (build-tsan/). Prints the time each stage took.
+# warnings as errors and clang-tidy, the tests in that build and the outbound benchmark's
+# smoke run, then the tests again under AddressSanitizer and UndefinedBehaviorSanitizer
+# (build-asan/) and under ThreadSanitizer (build-tsan/). Prints the time each stage took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -46,6 +46,10 @@ stage_done
 
 stage "Tests (normal build)"
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
+stage_done
+
+stage "Outbound delivery benchmark (smoke)"
+BUILD_DIR=build bash scripts/bench-smtp.sh --smoke
 stage_done
 
 stage "AddressSanitizer and UndefinedBehaviorSanitizer build"
