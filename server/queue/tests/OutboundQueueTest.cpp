@@ -273,10 +273,12 @@ TEST_F(OutboundQueueTest, AddsFromOtherThreadsWhileADeliveryWorksOnItsCopies) {
   const uint32_t group = groupIdOf(3);
   ASSERT_TRUE(queue.setRunning(group, true));
   std::vector<SMTPInfo> incoming;
+  incoming.reserve(40);
   for (int i = 0; i < 40; ++i) incoming.push_back(written(i % 5 + 1, "n" + std::to_string(i)));
 
   std::atomic<bool> addersDone{false};
   std::vector<std::thread> adders;
+  adders.reserve(2);
   for (int t = 0; t < 2; ++t) {
     adders.emplace_back([&, t] {
       for (size_t i = t; i < incoming.size(); i += 2) EXPECT_TRUE(queue.addMessage(incoming[i]));

@@ -307,15 +307,16 @@ TEST_F(OutboundDelivery, HostThatIsNoExchangeServerGetsNothingAndTheFourLines) {
   SMTPInfo entry = queued(3, {"a@office.local"});
   script.extensions = {"PIPELINING", "SIZE 10240000"};
   deliverGroup(3);
+  const std::string proxyLine =
+      "Either you have a proxy server with a virtual port mapping or the name or IP address is "
+      "wrong";
+  const std::string disableLine =
+      "You can disable the checking in Helmcrest if your host is not an Exchange server";
   EXPECT_EQ(log(), (std::vector<std::string>{
                        "Connecting with mail.office.local",
                        "Error: No Exchange server found at mail.office.local!",
-                       "No message will be sent to this host to prevent infinite loops",
-                       "Either you have a proxy server with a virtual port mapping or the name or "
-                       "IP address is wrong",
-                       "You can disable the checking in Helmcrest if your host is not an Exchange "
-                       "server",
-                       "Connection closed with mail.office.local"}));
+                       "No message will be sent to this host to prevent infinite loops", proxyLine,
+                       disableLine, "Connection closed with mail.office.local"}));
   EXPECT_TRUE(mailSteps().empty());
   EXPECT_EQ(onDisk(entry).tries, 1u);
   EXPECT_EQ(onDisk(entry).lastError, 0u);
