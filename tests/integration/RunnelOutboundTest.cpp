@@ -1,9 +1,11 @@
 // The runnel program delivering its outbound queue to a real mail host (a private Postfix),
 // as a new user meets it: message and index files placed in MSG-OUT, runnel started,
 // stopped by SIGTERM. Checked in Postfix's Maildirs and log and on disk: every message
-// arrives, priority 1 first, MSG-OUT is empty afterwards, a refused recipient does not
-// keep the others from their copy, a mail host answering 4xx leaves the queue for the
-// retry, and STARTTLS with the private CA together with AUTH.
+// arrives, priority 1 first, MSG-OUT is empty afterwards, bare line ends smuggle nothing,
+// a postmaster sender goes with the null reverse-path, a refused recipient does not keep
+// the others from their copy, a message over the size limit is refused before MAIL FROM,
+// a mail host answering 4xx leaves the queue for the retry, and STARTTLS with the private
+// CA together with AUTH.
 //
 // The index files are written here line by line from the layout of the queue's index file
 // (55 fixed lines, then 10 per recipient), independently of the program's own writer.
@@ -185,12 +187,20 @@ TEST_F(RunnelOutbound, BareLineEndsNeverSmuggleASecondMessage) {
       "RCPT TO:<" +
       PostfixServer::address("carol") + ">\nDATA\nsmuggled\n.\r\n";
   queue({"MSG00011", 3, "odd@example.org", {PostfixServer::address("alice")}, stored});
+  // A postmaster sender goes with the null reverse-path, in any letter case.
+  queue({"MSG00012",
+         3,
+         "PostMaster@office.example",
+         {PostfixServer::address("bob")},
+         transferForm("notice", "from the postmaster\r\n")});
   settingsFor(server.port());
   RunnelInstance runnel(home);
   ASSERT_TRUE(waitUntil([&] { return outboundFiles() == 0; }, kDeliveryTimeMs))
       << runnel.output() << server.maillog();
   ASSERT_TRUE(server.waitForMessages("alice", 1, 10000)) << server.maillog();
+  ASSERT_TRUE(server.waitForMessages("bob", 1, 10000)) << server.maillog();
   stop(runnel);
+  EXPECT_EQ(server.delivered("bob")[0].returnPath, "");
   EXPECT_EQ(server.delivered("alice").size(), 1u);
   EXPECT_TRUE(server.delivered("carol").empty()) << server.maillog();
   EXPECT_EQ(server.maillog().find("bare <LF>"), std::string::npos) << server.maillog();
@@ -217,6 +227,32 @@ TEST_F(RunnelOutbound, RefusedRecipientDoesNotKeepTheOthersFromTheirCopy) {
   EXPECT_TRUE(server.delivered("bob").empty());
   EXPECT_EQ(server.delivered("alice").size(), 1u);
   EXPECT_EQ(server.delivered("carol").size(), 1u);
+}
+
+TEST_F(RunnelOutbound, MessageOverTheSizeLimitIsRefusedBeforeMailFrom) {
+  PostfixOptions options;
+  options.messageSizeLimit = 4096;
+  PostfixServer server(options);
+  startServer(server);
+  queue({"MSG00051",
+         3,
+         "big@example.org",
+         {PostfixServer::address("alice")},
+         transferForm("big", std::string(100, 'x') + "\r\n" + std::string(8000, 'y') + "\r\n")});
+  queue({"MSG00052",
+         3,
+         "small@example.org",
+         {PostfixServer::address("bob")},
+         transferForm("small", "fits\r\n")});
+  settingsFor(server.port());
+  RunnelInstance runnel(home);
+  // Refused for good: given up (its failure notification is not sent yet) and removed.
+  ASSERT_TRUE(waitUntil([&] { return outboundFiles() == 0; }, kDeliveryTimeMs))
+      << runnel.output() << server.maillog();
+  ASSERT_TRUE(server.waitForMessages("bob", 1, 10000)) << server.maillog();
+  stop(runnel);
+  EXPECT_TRUE(server.delivered("alice").empty());
+  EXPECT_EQ(server.maillog().find("big@example.org"), std::string::npos) << server.maillog();
 }
 
 TEST_F(RunnelOutbound, MailHostAnswering4xxLeavesTheQueueForTheRetry) {
