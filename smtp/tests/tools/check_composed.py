@@ -48,8 +48,18 @@ def check_part(part, where):
         if not inner or not isinstance(inner[0], email.message.Message):
             raise ValueError("%s: message/rfc822 without a message" % where)
     elif content_type == "message/delivery-status":
-        if not part.get_payload():
+        blocks = part.get_payload()
+        if not blocks:
             raise ValueError("%s: empty delivery-status" % where)
+        # RFC 3464: a per-message block, then at least one per-recipient block.
+        if blocks[0]["Reporting-MTA"] is None:
+            raise ValueError("%s: no Reporting-MTA" % where)
+        if len(blocks) < 2:
+            raise ValueError("%s: no recipient block" % where)
+        for block in blocks[1:]:
+            for field in ("Final-Recipient", "Action", "Status"):
+                if block[field] is None:
+                    raise ValueError("%s: a recipient block without %s" % (where, field))
     else:
         part.get_payload(decode=True)
         if part.get_content_maintype() == "text":
