@@ -40,9 +40,10 @@ struct POPInSettings {
   SocksSettings socks;              // the proxy, password descrambled
 };
 
-// The status notification to the postmaster after a failed run of a mailbox: the text
-// lines and the session's transcript.
-using POPStatusNotifier = std::function<void(const ArrayStr& lines, const ArrayStr& transcript)>;
+// The status notification to the postmaster after a failed run of a mailbox: the mailbox
+// thread's number (for its log lines), the text lines and the session's transcript.
+using POPStatusNotifier =
+    std::function<void(int32_t threadId, const ArrayStr& lines, const ArrayStr& transcript)>;
 
 struct POPInContext {
   POPInContext(MailboxTable& mailboxTable, InboundQueue& inboundQueue, const QueueStore& queueStore,

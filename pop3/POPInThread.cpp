@@ -65,7 +65,7 @@ void POPInThread::notify(const Str& errorLine, const ArrayStr& transcript) const
   lines.add("POP3 MailBox: " + mailboxText_);
   lines.add("POP3 Server: " + serverText_);
   lines.add(errorLine);
-  context_.statusNotifier(lines, transcript);
+  context_.statusNotifier(id(), lines, transcript);
 }
 
 void POPInThread::networkFailure(int code) const {

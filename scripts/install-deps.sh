@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   libssl-dev openssl dante-server microsocks iproute2 util-linux
   libsystemd-dev
-  zlib1g-dev dovecot-pop3d postfix
+  zlib1g-dev libminizip-dev dovecot-pop3d postfix
 )
 
 missing=()

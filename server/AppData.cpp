@@ -30,6 +30,12 @@ StatisticsOptions statisticsOptions(const Kernel& kernel) {
   return options;
 }
 
+Str discoverLocalHostName() {
+  ArrayTmpl<WSInfoIP> local;
+  discoverLocalAddresses(local);
+  return local.count() > 0 ? local[1].name : Str("localhost");
+}
+
 // A count or length setting; a negative value counts as 0.
 uint32_t nonNegative(const ServerSettings& settings, ServerKey key) {
   return static_cast<uint32_t>(std::max(0, settings.integer(key)));
@@ -41,6 +47,7 @@ AppData::AppData(Kernel& kernel)
     : kernel_(kernel),
       verbose_(kernel.settings().boolean(ServerKey::Verbose)),
       programTitle_(kProgramTitle),
+      localHostName_(discoverLocalHostName()),
       breakAt_(computeBreakTime(kernel.settings().string(ServerKey::BreakTime),
                                 kernel.settings().string(ServerKey::BreakRelative),
                                 currentTimestamp())),
@@ -49,6 +56,7 @@ AppData::AppData(Kernel& kernel)
       queues_(kernel.programDirectory()),
       statistics_(statisticsOptions(kernel)),
       uidl_(kernel.programDirectory() + UidlStore::kFileName) {
+  makeNotifications();
   makeInboundContext();
   makeOutboundContext();
 }
@@ -67,6 +75,39 @@ AppData::LoadResult AppData::loadDataFiles() {
   dataWatchers_[2].record(directory + DataConf::kFileName);
   prepareInbound();
   return LoadResult::Loaded;
+}
+
+void AppData::makeNotifications() {
+  const ServerSettings& config = settings();
+  Str postmaster = config.string(ServerKey::Postmaster);
+  postmaster.trimWhite();
+  NotificationSettings values;
+  values.programDirectory = kernel_.programDirectory();
+  values.localHostName = localHostName_;
+  values.postmaster = postmaster;
+  values.postmasterAsCc = config.boolean(ServerKey::PostmasterAsCCInNDR);
+  values.lifetimeSeconds = nonNegative(config, ServerKey::SMTPOutboundNormalExpire);
+  values.programText = programTitle_;
+  values.mailer = programTitle_;
+  MessageOutput& out = output();
+  // What the run composes itself is delivered like every other outbound message.
+  SMTPInfoDomainList& outbound = outbound_;
+  const OutboundHandOver handOver = [&outbound](const SMTPInfo& entry) {
+    static_cast<void>(outbound.addMessage(entry));
+  };
+  notifications_ = std::make_unique<DeliveryNotifications>(
+      values, queues_,
+      [&out](int32_t threadId, const Str& text) { out.threadWrite(threadId, text); }, handOver);
+
+  LogMailSettings mail;
+  mail.sendTo = config.list(ServerKey::SendLogFileTo);
+  mail.postmaster = postmaster;
+  mail.lifetimeSeconds = values.lifetimeSeconds;
+  mail.programDirectory = kernel_.programDirectory();
+  mail.localHostName = localHostName_;
+  mail.mailer = programTitle_;
+  logMailer_ = std::make_unique<LogMailer>(
+      mail, queues_, [&out](const Str& text) { out.threadWrite(0, text); }, handOver);
 }
 
 void AppData::makeInboundContext() {
@@ -95,6 +136,11 @@ void AppData::makeInboundContext() {
   context.event = [](uint32_t eventId, const Str& text) {
     EventLog::errorEntry(eventId, {"Quillet", text.toStd()});
   };
+  DeliveryNotifications& notifications = *notifications_;
+  context.statusNotifier = [&notifications](int32_t threadId, const ArrayStr& lines,
+                                            const ArrayStr& transcript) {
+    static_cast<void>(notifications.sendStatus(threadId, lines, transcript));
+  };
 }
 
 void AppData::makeOutboundContext() {
@@ -117,13 +163,22 @@ void AppData::makeOutboundContext() {
   values.verboseTransfer = config.boolean(ServerKey::VerboseTransfer);
   values.startTls = startTlsModeOf(config.integer(ServerKey::OutboundSTARTTLS));
   values.trustFile = config.string(ServerKey::TLSTrustFile);
-  ArrayTmpl<WSInfoIP> local;
-  discoverLocalAddresses(local);
-  values.localHostName = local.count() > 0 ? local[1].name : Str("localhost");
+  values.localHostName = localHostName_;
   context.sessions = smtpClientSessions(values);
   MessageOutput& out = output();
   context.write = [&out](int32_t threadId, const Str& text) { out.threadWrite(threadId, text); };
-  // The failure and expiry notifications are not sent yet: notifyFailure stays unset.
+  DeliveryNotifications& notifications = *notifications_;
+  context.notifyFailure = [&notifications](int32_t threadId, const SMTPInfo& failed,
+                                           const DeliveryFailure& failure) {
+    FailureReport report;
+    report.error = failure.error;
+    report.statusCode = failure.statusCode;
+    report.reply = failure.reply;
+    report.transcript = failure.transcript;
+    report.recipientStatus = failure.recipientStatus;
+    report.expired = failure.expired;
+    static_cast<void>(notifications.sendFailure(threadId, failed, report));
+  };
 }
 
 void AppData::prepareInbound() {

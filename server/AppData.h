@@ -1,7 +1,8 @@
 // AppData: the state of one server run. It is made after the start-up delay from the
 // run's Kernel and destroyed at the end of the run, so a restart builds everything anew:
 // the thread registry, counters and requests, the break time, the network settings, the
-// queue store and statistics writer, the outbound queue, and the mailbox table and address
+// queue store and statistics writer, the outbound queue, the delivery status notifications
+// and the log mailer (whose messages go to that queue), and the mailbox table and address
 // list loaded from the data files.
 //
 // The data files are open only while they are loaded: loadDataFiles() takes the data lock
@@ -35,6 +36,8 @@
 #include "server/runtime/RunState.h"
 #include "server/runtime/StatisticsWriter.h"
 #include "smtp/outbound/SMTPOutContext.h"
+#include "server/LogMailer.h"
+#include "smtp/DeliveryNotifications.h"
 
 namespace quillet {
 
@@ -74,6 +77,12 @@ class AppData {
   POPInContext& inboundContext() { return *inboundContext_; }
   // What the SMTP outbound manager and delivery threads use.
   SMTPOutContext& outboundContext() { return *outboundContext_; }
+  // The name of this host (notifications, Message-IDs).
+  const Str& localHostName() const { return localHostName_; }
+  // The delivery status notifications of the run's threads.
+  DeliveryNotifications& notifications() { return *notifications_; }
+  // The log mailing of the wait step ("SendLog.sig").
+  LogMailer& logMailer() { return *logMailer_; }
 
   // Takes the data lock (one attempt), loads the three data files into the mailbox table
   // and the address list (giving DATACONF.DAT its first record), closes them, records
@@ -88,6 +97,7 @@ class AppData {
   [[nodiscard]] bool dataFilesChanged() const;
 
  private:
+  void makeNotifications();
   void makeInboundContext();
   void makeOutboundContext();
   void prepareInbound();
@@ -95,6 +105,7 @@ class AppData {
   Kernel& kernel_;
   bool verbose_;
   Str programTitle_;
+  Str localHostName_;
   uint32_t breakAt_;
   ThreadRegistry threads_;
   ServerCounters counters_;
@@ -110,6 +121,8 @@ class AppData {
   SMTPInfoDomainList outbound_{queues_};
   UidlStore uidl_;
   // Destroyed before the table and queues they refer to (declared after them).
+  std::unique_ptr<DeliveryNotifications> notifications_;
+  std::unique_ptr<LogMailer> logMailer_;
   std::unique_ptr<DialUp> dialUpLine_;
   std::unique_ptr<RouterWakeUp> wakeUp_;
   std::unique_ptr<NetworkUpDown> network_;

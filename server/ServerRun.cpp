@@ -167,7 +167,9 @@ class Run {
     timings.interval = std::chrono::seconds(interval < 1 ? 1 : interval);
     timings.question = kQuestionTime;
     WaitStep waitStep(timings, display_ ? display_->keys() : nullptr, app_->requests(), output,
-                      kernel_->programDirectory(), app_->breakAt(), {});
+                      kernel_->programDirectory(), app_->breakAt(), [this, &output] {
+                        static_cast<void>(app_->logMailer().mail(output.currentLogPath()));
+                      });
     waitStep.setPauseCheck([] { return supervisorPaused(); });
     Supervisor::Hooks hooks;
     hooks.wait = [&waitStep] { return waitStep.run(); };

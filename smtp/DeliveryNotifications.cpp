@@ -108,6 +108,17 @@ DeliveryStatusReport statusReport(const NotificationSettings& settings, const SM
   return report;
 }
 
+// Composes message into MSG-OUT and queues it from the null sender with priority 5.
+bool composeAndQueue(const QueueStore& store, UniqueSource& unique,
+                     const NotificationSettings& settings, const OutboundHandOver& handOver,
+                     const SMTPMessage& message, const ArraySMTPInfoAddress& recipients) {
+  Str path;
+  return SMTPEncode(store, unique).compose(message, reportParameters(settings), path) == 0 &&
+         queueComposedMessage(store, path, SMTPInfoAddress(), recipients,
+                              settings.lifetimeSeconds, SMTPInfo::kNotificationPriority,
+                              handOver);
+}
+
 }  // namespace
 
 DeliveryNotifications::DeliveryNotifications(NotificationSettings settings,
@@ -176,7 +187,11 @@ bool DeliveryNotifications::sendFailure(int32_t threadId, const SMTPInfo& failed
     message.attachments.add(SMTPAttach{header.path(), Str(), SMTPAttach::kMessage});
   }
 
-  return composeAndQueue(threadId, message, recipients);
+  if (!composeAndQueue(store_, unique_, settings_, handOver_, message, recipients)) {
+    log(threadId, kFailedToSend);
+    return false;
+  }
+  return true;
 }
 
 bool DeliveryNotifications::composeForward(int32_t threadId, const ForwardRequest& request,
@@ -238,20 +253,13 @@ bool DeliveryNotifications::sendStatus(int32_t threadId, const ArrayStr& lines,
 
   ArraySMTPInfoAddress recipients;
   recipients.add(SMTPInfoAddress(to));
-  return composeAndQueue(threadId, message, recipients);
-}
-
-bool DeliveryNotifications::composeAndQueue(int32_t threadId, const SMTPMessage& message,
-                                            const ArraySMTPInfoAddress& recipients) const {
-  Str path;
-  if (SMTPEncode(store_, unique_).compose(message, reportParameters(settings_), path) != 0 ||
-      !queueComposedMessage(store_, path, SMTPInfoAddress(), recipients,
-                            settings_.lifetimeSeconds, SMTPInfo::kNotificationPriority,
-                            handOver_)) {
+  if (!composeAndQueue(store_, unique_, settings_, handOver_, message, recipients)) {
     log(threadId, kFailedToSend);
     return false;
   }
   return true;
 }
+
+
 
 }  // namespace quillet

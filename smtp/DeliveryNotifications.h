@@ -15,7 +15,8 @@
 // and the report's builders keep it from breaking or adding a header line.
 //
 // Safe to call from several threads at once: it holds only settings and callbacks, and
-// every call works on files of its own.
+// every call works on files of its own. The header names no parser type, so the server,
+// whose data-file address list has the parser's list name, can hold one.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +27,6 @@
 #include "server/queue/QueueStore.h"
 #include "server/queue/SMTPInfo.h"
 #include "smtp/ComposedQueueing.h"
-#include "smtp/SMTPMessage.h"
 #include "smtp/UniqueSource.h"
 
 namespace quillet {
@@ -90,9 +90,6 @@ class DeliveryNotifications {
 
  private:
   void log(int32_t threadId, const Str& text) const;
-  // Composes message into MSG-OUT and queues it from the null sender, priority 5.
-  bool composeAndQueue(int32_t threadId, const SMTPMessage& message,
-                       const ArraySMTPInfoAddress& recipients) const;
 
   NotificationSettings settings_;
   const QueueStore& store_;

@@ -375,7 +375,7 @@ TEST_F(InboundManager, FailedDialIsLoggedEventedAndNotifiedWithoutConnecting) {
   ctx.dialUp = &dialUp;
   ctx.settings.statusNotification = true;
   std::vector<std::string> notified;
-  ctx.statusNotifier = [&notified](const ArrayStr& lines, const ArrayStr&) {
+  ctx.statusNotifier = [&notified](int32_t, const ArrayStr& lines, const ArrayStr&) {
     for (int i = 1; i <= lines.count(); ++i) notified.push_back(lines[i].toStd());
   };
   auto* mailboxThread = new POPInThread(context(), 1);
