@@ -5,7 +5,10 @@
 // a postmaster sender goes with the null reverse-path, a refused recipient does not keep
 // the others from their copy, a message over the size limit is refused before MAIL FROM,
 // a mail host answering 4xx leaves the queue for the retry, and STARTTLS with the private
-// CA together with AUTH.
+// CA together with AUTH. The notifications through the same Postfix: a refused recipient
+// gives the sender a non delivery report (and the postmaster a copy), a postmaster sender
+// none; a wrong POP3 password (a private Dovecot) gives the postmaster a status report;
+// "SendLog.sig" mails the zipped log to two receivers.
 //
 // The index files are written here line by line from the layout of the queue's index file
 // (55 fixed lines, then 10 per recipient), independently of the program's own writer.
@@ -17,11 +20,13 @@
 #include <string>
 #include <vector>
 
+#include "DovecotServer.h"
 #include "PostfixServer.h"
 #include "RunnelInstance.h"
 #include "TestCertificates.h"
 #include "base/Clock.h"
 #include "base/Password.h"
+#include "decode/SMTPDecode.h"
 #include "server/queue/QueueStore.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/ScriptedPeer.h"
@@ -246,13 +251,17 @@ TEST_F(RunnelOutbound, MessageOverTheSizeLimitIsRefusedBeforeMailFrom) {
          transferForm("small", "fits\r\n")});
   settingsFor(server.port());
   RunnelInstance runnel(home);
-  // Refused for good: given up (its failure notification is not sent yet) and removed.
+  // Refused for good: given up and removed (its notification to example.org is refused
+  // in turn, and a notification about a notification is never sent).
   ASSERT_TRUE(waitUntil([&] { return outboundFiles() == 0; }, kDeliveryTimeMs))
       << runnel.output() << server.maillog();
   ASSERT_TRUE(server.waitForMessages("bob", 1, 10000)) << server.maillog();
   stop(runnel);
   EXPECT_TRUE(server.delivered("alice").empty());
-  EXPECT_EQ(server.maillog().find("big@example.org"), std::string::npos) << server.maillog();
+  // The big message never reached MAIL FROM; only its report went to its sender.
+  const std::string maillog = server.maillog();
+  EXPECT_EQ(maillog.find("from=<big@example.org>"), std::string::npos) << maillog;
+  EXPECT_NE(maillog.find("from=<> to=<big@example.org>"), std::string::npos) << maillog;
 }
 
 TEST_F(RunnelOutbound, MailHostAnswering4xxLeavesTheQueueForTheRetry) {
@@ -310,6 +319,151 @@ TEST_F(RunnelOutbound, AuthenticatesOverStartTlsCheckedAgainstThePrivateCa) {
   EXPECT_NE(maillog.find("sasl_username=collector"), std::string::npos) << maillog;
   // Mail is taken from authenticated clients only, and the client required STARTTLS.
   EXPECT_EQ(home.log().find("Error"), std::string::npos) << home.log();
+}
+
+// The parts of a delivered message, read back by our parser (attachments into files).
+ParseResult readDelivered(const testing::DeliveredMessage& message, const testing::TempDir& dir,
+                          const std::string& name) {
+  std::string stored;
+  for (char c : message.content) {
+    if (c == '\n') stored += '\r';
+    stored += c;
+  }
+  EXPECT_TRUE(testing::writeBytes(dir.file(name), stored));
+  DecodeOptions options;
+  options.writeAttachments = true;
+  options.tempDirectory = Str(std::string_view(dir.path()));
+  ParseResult result;
+  EXPECT_EQ(SMTPDecode(options).parseFile(dir.str(name), result), 0);
+  return result;
+}
+
+TEST_F(RunnelOutbound, RefusedRecipientGivesTheSenderANonDeliveryReport) {
+  PostfixOptions options;
+  options.users.push_back("dave");
+  options.rejectedRecipients[PostfixServer::address("bob")] = "550 5.1.1 no such user";
+  PostfixServer server(options);
+  startServer(server);
+  queue({"MSG00061",
+         3,
+         PostfixServer::address("alice"),
+         {PostfixServer::address("bob"), PostfixServer::address("carol")},
+         transferForm("plans", "see you\r\n")});
+  // A postmaster's message gets no report, whatever the refusal.
+  queue({"MSG00062",
+         3,
+         "PostMaster@elsewhere.example",
+         {PostfixServer::address("bob")},
+         transferForm("notice", "to bob\r\n")});
+  settingsFor(server.port(), "Postmaster=" + PostfixServer::address("dave") + "\n");
+  RunnelInstance runnel(home);
+  ASSERT_TRUE(server.waitForMessages("alice", 1, kDeliveryTimeMs))
+      << runnel.output() << server.maillog();
+  ASSERT_TRUE(server.waitForMessages("dave", 1, kDeliveryTimeMs)) << server.maillog();
+  ASSERT_TRUE(waitUntil([&] { return outboundFiles() == 0; }, kDeliveryTimeMs))
+      << runnel.output();
+  stop(runnel);
+
+  const std::vector<testing::DeliveredMessage> reports = server.delivered("alice");
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].returnPath, "");
+  const std::string& report = reports[0].content;
+  EXPECT_NE(report.find("\nSubject: Non delivery report: 5.1.1 (Bad destination mailbox "
+                        "address)\n"),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find("\nFrom: \"System Administrator\" <postmaster@"), std::string::npos);
+  EXPECT_NE(report.find("Content-Type: multipart/report; report-type=delivery-status;"),
+            std::string::npos);
+  EXPECT_NE(report.find("\nFinal-Recipient: rfc822; " + PostfixServer::address("bob") +
+                        "\nAction: failed\nStatus: 5.1.1\nDiagnostic-Code: smtp; 550 5.1.1"),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find("Content-Type: message/rfc822\n\nFrom: sender@example.org\nSubject: "
+                        "plans\n--"),
+            std::string::npos)
+      << report;
+  testing::TempDir parsed;
+  const ParseResult header = readDelivered(reports[0], parsed, "report.eml");
+  ASSERT_EQ(header.to.count(), 1);
+  EXPECT_EQ(header.to[1].address.toStd(), PostfixServer::address("alice"));
+  ASSERT_EQ(header.cc.count(), 1);
+  EXPECT_EQ(header.cc[1].address.toStd(), PostfixServer::address("dave"));
+  EXPECT_EQ(server.delivered("dave").size(), 1u);
+  EXPECT_EQ(server.delivered("carol").size(), 1u);
+  const std::string log = home.log();
+  EXPECT_EQ(testing::occurrences(log, "Sending DSN (type failed) 5.1.1 (Bad destination mailbox "
+                                      "address) to " +
+                                          PostfixServer::address("alice")),
+            1)
+      << log;
+  EXPECT_EQ(testing::occurrences(log, "Sending DSN"), 1) << log;
+  EXPECT_EQ(log.find("Failed to send DSN"), std::string::npos) << log;
+}
+
+TEST_F(RunnelOutbound, WrongPop3PasswordSendsTheStatusReportToThePostmaster) {
+  PostfixServer server;
+  startServer(server);
+  testing::DovecotServer pop3;
+  const std::string reason = pop3.start();
+  if (!reason.empty()) GTEST_SKIP() << reason;
+  settingsFor(server.port(), "Postmaster=" + PostfixServer::address("carol") +
+                                 "\nInboundPOP3StatusDSN=1\nInboundPOP3HidePassword=1\n");
+  testing::MailboxRecord record;
+  record.user = testing::DovecotServer::kUser;
+  record.password = "not-the-password";
+  record.port = pop3.port();
+  home.writeMailboxes({record});
+  RunnelInstance runnel(home);
+  ASSERT_TRUE(server.waitForMessages("carol", 1, kDeliveryTimeMs))
+      << runnel.output() << server.maillog();
+  stop(runnel);
+  const std::vector<testing::DeliveredMessage> reports = server.delivered("carol");
+  ASSERT_GE(reports.size(), 1u);
+  const std::string& report = reports[0].content;
+  EXPECT_EQ(reports[0].returnPath, "");
+  EXPECT_NE(report.find("\nSubject: Status report: "), std::string::npos) << report;
+  EXPECT_NE(report.find("encountered a connection problem.\n \nAdditional info:\nPOP3 MailBox: " +
+                        std::string(testing::DovecotServer::kUser)),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find("\nTranscript of session:\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("PASS *****"), std::string::npos) << report;
+  EXPECT_EQ(report.find("not-the-password"), std::string::npos) << report;
+  EXPECT_NE(home.log().find("Sending DSN (type status) to " + PostfixServer::address("carol")),
+            std::string::npos)
+      << home.log();
+}
+
+TEST_F(RunnelOutbound, SendLogSignalMailsTheZippedLogToEveryReceiver) {
+  PostfixServer server;
+  startServer(server);
+  settingsFor(server.port(), "SendLogFileTo=" + PostfixServer::address("alice") +
+                                 "\nSendLogFileTo=" + PostfixServer::address("bob") + "\n");
+  RunnelInstance runnel(home);
+  ASSERT_TRUE(runnel.started());
+  ASSERT_TRUE(testing::writeBytes(home.file("SendLog.sig"), ""));
+  ASSERT_TRUE(server.waitForMessages("alice", 1, kDeliveryTimeMs))
+      << runnel.output() << server.maillog();
+  ASSERT_TRUE(server.waitForMessages("bob", 1, 10000)) << server.maillog();
+  stop(runnel);
+  const std::string log = home.log();
+  EXPECT_EQ(testing::occurrences(log, "Sending logfile to " + PostfixServer::address("alice")), 1)
+      << log;
+  EXPECT_EQ(testing::occurrences(log, "Logfile sent to " + PostfixServer::address("alice")), 1)
+      << log;
+  testing::TempDir parsed;
+  const ParseResult mail = readDelivered(server.delivered("bob").at(0), parsed, "log.eml");
+  EXPECT_EQ(mail.subject.toStd(), "Log File");
+  bool zipped = false;
+  for (const Attachment& attachment : mail.attachments) {
+    if (attachment.name.toStd() != "strandel.zip") continue;
+    zipped = true;
+    // The archive as it was made: byte for byte the one left in the program directory.
+    EXPECT_EQ(testing::readBytes(attachment.path.toStd()),
+              testing::readBytes(home.file("strandel.zip")));
+  }
+  EXPECT_TRUE(zipped);
 }
 
 }  // namespace
