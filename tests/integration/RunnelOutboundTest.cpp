@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -338,6 +339,27 @@ ParseResult readDelivered(const testing::DeliveredMessage& message, const testin
   return result;
 }
 
+// True when Python's email package reads the delivered message without a defect
+// (check_composed.py, given the message in the transfer form it was sent in).
+bool parsesWithPythonEmail(const testing::DeliveredMessage& message) {
+  testing::TempDir dir;
+  std::string stored;
+  bool lineStart = true;
+  for (char c : message.content) {
+    if (lineStart && c == '.') stored += '.';
+    if (c == '\n') stored += '\r';
+    stored += c;
+    lineStart = c == '\n';
+  }
+  stored += ".\r\n";
+  EXPECT_TRUE(testing::writeBytes(dir.file("delivered.eml"), stored));
+  const std::string command = std::string("'") + PYTHON3_PROGRAM + "' '" + CHECK_COMPOSED_SCRIPT +
+                              "' '" + dir.path() + "' > '" + dir.file("check.out") + "' 2>&1";
+  const bool clean = std::system(command.c_str()) == 0;
+  EXPECT_TRUE(clean) << testing::readBytes(dir.file("check.out"));
+  return clean;
+}
+
 TEST_F(RunnelOutbound, RefusedRecipientGivesTheSenderANonDeliveryReport) {
   PostfixOptions options;
   options.users.push_back("dave");
@@ -383,6 +405,7 @@ TEST_F(RunnelOutbound, RefusedRecipientGivesTheSenderANonDeliveryReport) {
                         "plans\n--"),
             std::string::npos)
       << report;
+  EXPECT_TRUE(parsesWithPythonEmail(reports[0]));
   testing::TempDir parsed;
   const ParseResult header = readDelivered(reports[0], parsed, "report.eml");
   ASSERT_EQ(header.to.count(), 1);
@@ -422,6 +445,7 @@ TEST_F(RunnelOutbound, WrongPop3PasswordSendsTheStatusReportToThePostmaster) {
   ASSERT_GE(reports.size(), 1u);
   const std::string& report = reports[0].content;
   EXPECT_EQ(reports[0].returnPath, "");
+  EXPECT_TRUE(parsesWithPythonEmail(reports[0]));
   EXPECT_NE(report.find("\nSubject: Status report: "), std::string::npos) << report;
   EXPECT_NE(report.find("encountered a connection problem.\n \nAdditional info:\nPOP3 MailBox: " +
                         std::string(testing::DovecotServer::kUser)),
@@ -452,6 +476,7 @@ TEST_F(RunnelOutbound, SendLogSignalMailsTheZippedLogToEveryReceiver) {
       << log;
   EXPECT_EQ(testing::occurrences(log, "Logfile sent to " + PostfixServer::address("alice")), 1)
       << log;
+  EXPECT_TRUE(parsesWithPythonEmail(server.delivered("alice").at(0)));
   testing::TempDir parsed;
   const ParseResult mail = readDelivered(server.delivered("bob").at(0), parsed, "log.eml");
   EXPECT_EQ(mail.subject.toStd(), "Log File");
