@@ -170,14 +170,7 @@ void AppData::makeOutboundContext() {
   DeliveryNotifications& notifications = *notifications_;
   context.notifyFailure = [&notifications](int32_t threadId, const SMTPInfo& failed,
                                            const DeliveryFailure& failure) {
-    FailureReport report;
-    report.error = failure.error;
-    report.statusCode = failure.statusCode;
-    report.reply = failure.reply;
-    report.transcript = failure.transcript;
-    report.recipientStatus = failure.recipientStatus;
-    report.expired = failure.expired;
-    static_cast<void>(notifications.sendFailure(threadId, failed, report));
+    static_cast<void>(notifications.sendFailure(threadId, failed, failure));
   };
 }
 

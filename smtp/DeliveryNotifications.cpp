@@ -93,7 +93,7 @@ Timer timerAt(uint32_t timestamp) {
 // The delivery-status report of the failed recipients: each with its own code when the
 // session gave one, else the failure's code.
 DeliveryStatusReport statusReport(const NotificationSettings& settings, const SMTPInfo& failed,
-                                  const FailureReport& failure, const StatusReason& reason) {
+                                  const DeliveryFailure& failure, const StatusReason& reason) {
   DeliveryStatusReport report;
   report.reportingHost = settings.localHostName;
   report.arrival = timerAt(failed.queuedAt);
@@ -136,7 +136,7 @@ void DeliveryNotifications::log(int32_t threadId, const Str& text) const {
 }
 
 bool DeliveryNotifications::sendFailure(int32_t threadId, const SMTPInfo& failed,
-                                        const FailureReport& failure) const {
+                                        const DeliveryFailure& failure) const {
   const Str to = failed.sender.address;
   if (!mayReceiveNotification(to.view(), sender_)) return false;
   const StatusReason reason =

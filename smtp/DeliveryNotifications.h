@@ -27,6 +27,7 @@
 #include "server/queue/QueueStore.h"
 #include "server/queue/SMTPInfo.h"
 #include "smtp/ComposedQueueing.h"
+#include "smtp/DeliveryFailure.h"
 #include "smtp/UniqueSource.h"
 
 namespace quillet {
@@ -40,16 +41,6 @@ struct NotificationSettings {
   uint32_t lifetimeSeconds = 259200;  // SMTPOutboundNormalExpire
   Str programText = "Runnel";         // the reporting program in status notifications
   Str mailer;                         // the X-Mailer text
-};
-
-// Why a message, or some of its recipients, was given up.
-struct FailureReport {
-  int error = 0;             // the failure's error number
-  Str statusCode;            // the enhanced status code of the refusal; may be empty
-  Str reply;                 // the refusing reply line
-  ArrayStr transcript;       // the session transcript of the failure
-  ArrayStr recipientStatus;  // a status code per failed recipient, in order; may be short
-  bool expired = false;      // given up because its lifetime ended
 };
 
 // A message the decode thread diverts to administrators.
@@ -74,7 +65,7 @@ class DeliveryNotifications {
   // The failure notification about failed (a queue entry whose recipients are the failed
   // ones; its message file still exists). True when a notification was queued; false for
   // a loop-prevention case (nothing logged) or a failure ("Failed to send DSN" logged).
-  bool sendFailure(int32_t threadId, const SMTPInfo& failed, const FailureReport& failure) const;
+  bool sendFailure(int32_t threadId, const SMTPInfo& failed, const DeliveryFailure& failure) const;
 
   // Composes the forward notification into a new file of MSG-OUT and sets path; the caller
   // queues it (priority 3, the request's recipients). False, with nothing written, when a

@@ -14,6 +14,7 @@
 #include "server/queue/OutboundQueue.h"
 #include "server/queue/QueueStore.h"
 #include "server/runtime/RunState.h"
+#include "smtp/DeliveryFailure.h"
 #include "smtp/WSSMTPClient.h"
 #include "smtp/outbound/OutboundSession.h"
 
@@ -35,16 +36,6 @@ struct SMTPOutSettings {
   StartTlsMode startTls = StartTlsMode::WhenOffered;  // OutboundSTARTTLS
   Str trustFile;      // TLSTrustFile; empty = the system trust store
   Str localHostName;  // the name announced in EHLO/HELO
-};
-
-// Why a message (or some of its recipients) is given up.
-struct DeliveryFailure {
-  int error = 0;             // the failure's code (50 when the mail host refused for good)
-  Str statusCode;            // enhanced status code of the refusal ("5.1.1"); may be empty
-  Str reply;                 // the refusing reply line
-  ArrayStr transcript;       // the session transcript of the failure
-  ArrayStr recipientStatus;  // one status code per recipient of the failed copy
-  bool expired = false;      // true: given up because its lifetime ended
 };
 
 // The failure and expiry notifications (delivery status notifications). failed is a

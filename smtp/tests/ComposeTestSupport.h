@@ -17,6 +17,19 @@
 
 namespace quillet::testing {
 
+// A hand-written expected message: written with LF line ends, compared in transfer form
+// (CR LF).
+inline std::string expectedMessage(const std::string& name) {
+  const std::string text = readBytes(std::string(QUILLET_SMTP_EXPECTED_DIR) + "/" + name + ".eml");
+  EXPECT_FALSE(text.empty()) << name;
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
 class ComposeTest : public ::testing::Test {
  protected:
   ComposeTest()

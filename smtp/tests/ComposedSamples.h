@@ -35,6 +35,13 @@ inline ArrayStr lines(std::initializer_list<const char*> texts) {
   return out;
 }
 
+// The lines as standard strings, for comparisons that print well.
+inline std::vector<std::string> textsOf(const ArrayStr& lines) {
+  std::vector<std::string> out;
+  for (const Str& line : lines) out.push_back(line.toStd());
+  return out;
+}
+
 inline SMTPAttach attach(const std::string& path, const char* name, int kind) {
   return SMTPAttach{Str(std::string_view(path)), Str(name), kind};
 }

@@ -9,6 +9,7 @@
 
 #include "base/FileNames.h"
 #include "smtp/DeliveryNotifications.h"
+#include "smtp/tests/ComposedSamples.h"
 #include "smtp/tests/ComposeTestSupport.h"
 #include "tests/support/FileBytes.h"
 
@@ -16,17 +17,6 @@ namespace quillet::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string expectedMessage(const std::string& name) {
-  const std::string text = readBytes(std::string(QUILLET_SMTP_EXPECTED_DIR) + "/" + name + ".eml");
-  EXPECT_FALSE(text.empty()) << name;
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
 
 constexpr const char* kStoredMessage =
     "Return-Path: <anna@example.test>\r\n"
@@ -96,12 +86,12 @@ class Notifications : public ComposeTest {
   FixedUniqueSource unique_;
   NotificationSettings settings_;
   SMTPInfo failed_;
-  FailureReport failure_;
+  DeliveryFailure failure_;
   std::vector<std::string> logged_;
   std::vector<SMTPInfo> handedOver_;
 };
 
-TEST_F(Notifications, FailureReportMatchesItsHandWrittenFileAndIsQueuedFromTheNullSender) {
+TEST_F(Notifications, DeliveryFailureMatchesItsHandWrittenFileAndIsQueuedFromTheNullSender) {
   ASSERT_TRUE(notifications().sendFailure(3, failed_, failure_));
   EXPECT_EQ(onlyComposedMessage(), expectedMessage("failure-notification"));
   EXPECT_EQ(logged_, std::vector<std::string>{
@@ -200,14 +190,10 @@ TEST_F(Notifications, PerRecipientRefusalsAreListedWithTheirOwnCodes) {
 }
 
 TEST_F(Notifications, StatusReportGoesToThePostmaster) {
-  ArrayStr lines;
-  lines.add("POP3 MailBox: joe (Sales)");
-  lines.add("POP3 Server: pop.example.test:110");
-  lines.add("No OK received");
-  ArrayStr transcript;
-  transcript.add("PASS *****");
-  transcript.add("-ERR [AUTH] Authentication failed.");
-  ASSERT_TRUE(notifications().sendStatus(0, lines, transcript));
+  const ArrayStr mailboxLines = lines(
+      {"POP3 MailBox: joe (Sales)", "POP3 Server: pop.example.test:110", "No OK received"});
+  const ArrayStr transcript = lines({"PASS *****", "-ERR [AUTH] Authentication failed."});
+  ASSERT_TRUE(notifications().sendStatus(0, mailboxLines, transcript));
   EXPECT_EQ(logged_, std::vector<std::string>{"0: Sending DSN (type status) to admin@office.test"});
   EXPECT_EQ(onlyComposedMessage(), expectedMessage("status-notification"));
   const SMTPInfo entry = indexOf(handedOver_[0]);
@@ -217,7 +203,7 @@ TEST_F(Notifications, StatusReportGoesToThePostmaster) {
 
   settings_.postmaster = "";
   handedOver_.clear();
-  EXPECT_FALSE(notifications().sendStatus(0, lines, transcript));
+  EXPECT_FALSE(notifications().sendStatus(0, mailboxLines, transcript));
   EXPECT_TRUE(handedOver_.empty());
 }
 

@@ -9,23 +9,12 @@
 #include "smtp/DeliveryStatusFields.h"
 #include "smtp/OriginalCopy.h"
 #include "smtp/ReportText.h"
+#include "smtp/tests/ComposedSamples.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace quillet::testing {
 namespace {
-
-std::vector<std::string> texts(const ArrayStr& lines) {
-  std::vector<std::string> out;
-  for (const Str& line : lines) out.push_back(line.toStd());
-  return out;
-}
-
-ArrayStr strs(std::initializer_list<const char*> items) {
-  ArrayStr out;
-  for (const char* item : items) out.add(Str(item));
-  return out;
-}
 
 AddressList addresses(std::initializer_list<const char*> items) {
   AddressList out;
@@ -50,16 +39,16 @@ StatusReason mailboxReason() {
   StatusReason reason;
   reason.code = "5.1.1";
   reason.description.title = "Bad destination mailbox address";
-  reason.description.lines = strs({"The mailbox does not exist."});
+  reason.description.lines = lines({"The mailbox does not exist."});
   return reason;
 }
 
 TEST(ReportText, FailureListsFiveAddressesEachAndTheSectionsPresent) {
   ReportDetails details;
-  details.recipients = strs({"t2@example.test", "t6@example.test"});
+  details.recipients = lines({"t2@example.test", "t6@example.test"});
   details.reason = mailboxReason();
-  details.transcript = strs({"RCPT TO:<t2@example.test>", "", "550 5.1.1 no such user\r\nX: y"});
-  EXPECT_EQ(texts(reportText(originalHeader(), details)),
+  details.transcript = lines({"RCPT TO:<t2@example.test>", "", "550 5.1.1 no such user\r\nX: y"});
+  EXPECT_EQ(textsOf(reportText(originalHeader(), details)),
             (std::vector<std::string>{
                 "Your message", " ", " From:\tanna@example.test", " ", " To:\tt1@example.test",
                 "\tt2@example.test", "\tt3@example.test", "\tt4@example.test",
@@ -75,10 +64,10 @@ TEST(ReportText, FailureListsFiveAddressesEachAndTheSectionsPresent) {
 TEST(ReportText, ExpiryForwardAndAnEmptyHeaderUseTheirOwnWording) {
   ReportDetails expired;
   expired.kind = ReportKind::Expired;
-  expired.recipients = strs({"bob@example.test"});
+  expired.recipients = lines({"bob@example.test"});
   expired.reason.code = "5.0.0";
-  const std::vector<std::string> lines = texts(reportText(ParseResult(), expired));
-  EXPECT_EQ(lines, (std::vector<std::string>{
+  const std::vector<std::string> text = textsOf(reportText(ParseResult(), expired));
+  EXPECT_EQ(text, (std::vector<std::string>{
                        "Your message", " ", " From:\t", " ", " To:\t", " ", " Subj:\t",
                        " Sent:\t", " ",
                        "has encountered repeatedly delivery problems to the following "
@@ -87,11 +76,11 @@ TEST(ReportText, ExpiryForwardAndAnEmptyHeaderUseTheirOwnWording) {
 
   ReportDetails forward;
   forward.kind = ReportKind::Forward;
-  forward.recipients = strs({"bob@example.test"});
+  forward.recipients = lines({"bob@example.test"});
   forward.reason = mailboxReason();
-  forward.additional = strs({"Virus found: EICAR"});
-  const std::vector<std::string> text = texts(reportText(ParseResult(), forward));
-  const std::vector<std::string> tail(text.begin() + 9, text.end());
+  forward.additional = lines({"Virus found: EICAR"});
+  const std::vector<std::string> forwarded = textsOf(reportText(ParseResult(), forward));
+  const std::vector<std::string> tail(forwarded.begin() + 9, forwarded.end());
   EXPECT_EQ(tail, (std::vector<std::string>{
                       "originally addressed to the following recipient(s):", " ",
                       "\tbob@example.test", " ", "has been encapsulated and forwarded to you.",
@@ -112,11 +101,11 @@ TEST(DeliveryStatusFields, PerMessageAndPerRecipientBlocks) {
   report.recipients.add({Str("not an address"), Str("5.1.1"), Str("550")});
   report.recipients.add({Str("eve@example.test"), Str("5.7.1 extra"), Str()});
   report.recipients.add({Str("joe@example.test"), Str("junk"), Str("550 bad\r\nX-Evil: 1\xe4")});
-  const std::vector<std::string> lines = texts(deliveryStatusFields(report));
-  ASSERT_EQ(lines.size(), 16U);
-  EXPECT_EQ(lines[0], "Reporting-MTA: dns; mail.office.test");
-  EXPECT_EQ(lines[1].rfind("Arrival-Date: Tue, 8 Dec 2026 09:15:00 ", 0), 0U) << lines[1];
-  EXPECT_EQ(std::vector<std::string>(lines.begin() + 2, lines.end()),
+  const std::vector<std::string> fields = textsOf(deliveryStatusFields(report));
+  ASSERT_EQ(fields.size(), 16U);
+  EXPECT_EQ(fields[0], "Reporting-MTA: dns; mail.office.test");
+  EXPECT_EQ(fields[1].rfind("Arrival-Date: Tue, 8 Dec 2026 09:15:00 ", 0), 0U) << fields[1];
+  EXPECT_EQ(std::vector<std::string>(fields.begin() + 2, fields.end()),
             (std::vector<std::string>{"", "Final-Recipient: rfc822; bob@example.test",
                                       "Action: failed", "Status: 5.2.2",
                                       "Diagnostic-Code: smtp; 452 4.2.2 Mailbox full", "",
@@ -133,11 +122,11 @@ TEST(DeliveryStatusFields, ALongReplyIsFoldedAndAHostileHostCleaned) {
   std::string reply = "550";
   for (int i = 0; i < 60; ++i) reply += " word";
   report.recipients.add({Str("bob@example.test"), Str("5.1.1"), Str(std::string_view(reply))});
-  const std::vector<std::string> lines = texts(deliveryStatusFields(report));
-  EXPECT_EQ(lines[0], "Reporting-MTA: dns; badhost");
-  ASSERT_GE(lines.size(), 7U);
-  for (const std::string& line : lines) EXPECT_LE(line.size(), 78U) << line;
-  EXPECT_EQ(lines[6].rfind(" word", 0), 0U);
+  const std::vector<std::string> fields = textsOf(deliveryStatusFields(report));
+  EXPECT_EQ(fields[0], "Reporting-MTA: dns; badhost");
+  ASSERT_GE(fields.size(), 7U);
+  for (const std::string& line : fields) EXPECT_LE(line.size(), 78U) << line;
+  EXPECT_EQ(fields[6].rfind(" word", 0), 0U);
 }
 
 class OriginalCopyTest : public ::testing::Test {

@@ -14,18 +14,6 @@
 namespace quillet::testing {
 namespace {
 
-// An expected file: written with LF line ends, compared in transfer form (CR LF).
-std::string expectedMessage(const std::string& name) {
-  const std::string text = readBytes(std::string(QUILLET_SMTP_EXPECTED_DIR) + "/" + name + ".eml");
-  EXPECT_FALSE(text.empty()) << name;
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
-
 using ComposeStructure = ComposeTest;
 
 TEST_F(ComposeStructure, EachStructureMatchesItsHandWrittenFileByteForByte) {

@@ -5,17 +5,12 @@
 
 #include "base/ErrorCodes.h"
 #include "smtp/StatusDescriptions.h"
+#include "smtp/tests/ComposedSamples.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace quillet::testing {
 namespace {
-
-std::vector<std::string> texts(const ArrayStr& lines) {
-  std::vector<std::string> out;
-  for (const Str& line : lines) out.push_back(line.toStd());
-  return out;
-}
 
 class StatusTable : public ::testing::Test {
  protected:
@@ -30,16 +25,16 @@ TEST_F(StatusTable, BuiltInEntriesAreFoundIgnoringTheClassDigit) {
   const StatusDescription full = table().lookup("4.3.1");
   EXPECT_TRUE(full.found);
   EXPECT_EQ(full.title.toStd(), "Mail system full");
-  EXPECT_EQ(texts(full.lines), std::vector<std::string>{"Mail system storage has been exceeded."});
+  EXPECT_EQ(textsOf(full.lines), std::vector<std::string>{"Mail system storage has been exceeded."});
 
   const StatusDescription mailbox = table().lookup("5.1.1");
   EXPECT_EQ(mailbox.title.toStd(), "Bad destination mailbox address");
-  EXPECT_EQ(texts(mailbox.lines),
+  EXPECT_EQ(textsOf(mailbox.lines),
             (std::vector<std::string>{
                 "The mailbox specified in the address does not exist.",
                 "This means the address portion to the left of the @ sign is invalid."}));
   EXPECT_EQ(table().lookup("2.2.2").title.toStd(), "Mailbox full");
-  EXPECT_EQ(texts(table().lookup("5.0.0").lines), std::vector<std::string>{"Undefined Status"});
+  EXPECT_EQ(textsOf(table().lookup("5.0.0").lines), std::vector<std::string>{"Undefined Status"});
   EXPECT_EQ(table().lookup("5.9.2").title.toStd(), "Virus infection");
   EXPECT_EQ(table().lookup("5.9.6").lines.count(), 3);
   EXPECT_EQ(table().lookup("5.9.3").lines.count(), 4);
@@ -81,7 +76,7 @@ TEST_F(StatusTable, TheAdministratorsFileComesFirstAndIsReadForEachLookup) {
     const StatusDescription added = descriptions.lookup(code);
     EXPECT_TRUE(added.found);
     EXPECT_EQ(added.title.toStd(), "Blocked by policy") << code;
-    EXPECT_EQ(texts(added.lines),
+    EXPECT_EQ(textsOf(added.lines),
               (std::vector<std::string>{"Ask the office manager.", "Room 12."}));
   }
   EXPECT_EQ(descriptions.lookup("5.1.1").title.toStd(), "No such colleague");
@@ -147,7 +142,7 @@ TEST(StatusCodeOfAFailure, AValidCodeIsKeptElseTheErrorNumberDecides) {
   const StatusReason other = table.reasonFor("", err::kPermanentFailure);
   EXPECT_EQ(other.code.toStd(), "5.0.0");
   EXPECT_EQ(other.description.title.toStd(), errorText(err::kPermanentFailure).toStd());
-  EXPECT_EQ(texts(other.description.lines), std::vector<std::string>{"Undefined Status"});
+  EXPECT_EQ(textsOf(other.description.lines), std::vector<std::string>{"Undefined Status"});
 }
 
 }  // namespace

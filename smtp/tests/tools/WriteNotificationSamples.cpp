@@ -12,6 +12,7 @@
 #include "base/FileSystem.h"
 #include "server/queue/QueueStore.h"
 #include "smtp/DeliveryNotifications.h"
+#include "smtp/tests/ComposedSamples.h"
 #include "tests/support/FileBytes.h"
 
 using namespace quillet;
@@ -75,7 +76,7 @@ int main(int argc, char** argv) {
     failed.recipients.add(SMTPInfoAddress("bob@example.test"));
     failed.recipients.add(SMTPInfoAddress("carl@example.test"));
     failed.queuedAt = 1000000000;
-    FailureReport failure;
+    DeliveryFailure failure;
     failure.error = 50;
     failure.statusCode = "5.1.1";
     failure.reply = "550 5.1.1 no\r\nX-Injected: yes \x01\xfe user";
@@ -99,14 +100,10 @@ int main(int argc, char** argv) {
       names.push_back("forward-control-characters");
     }
   }
-  ArrayStr lines;
-  lines.add("POP3 MailBox: joe (Sales)");
-  lines.add("POP3 Server: pop.example.test:110");
-  lines.add("No OK received");
-  ArrayStr transcript;
-  transcript.add("PASS *****");
-  transcript.add("-ERR [AUTH] Authentication failed.");
-  if (!notifications.sendStatus(0, lines, transcript)) ++failures;
+  const ArrayStr mailboxLines = lines(
+      {"POP3 MailBox: joe (Sales)", "POP3 Server: pop.example.test:110", "No OK received"});
+  const ArrayStr transcript = lines({"PASS *****", "-ERR [AUTH] Authentication failed."});
+  if (!notifications.sendStatus(0, mailboxLines, transcript)) ++failures;
   names.push_back("status");
 
   if (failures != 0 || composed.size() != names.size()) {
