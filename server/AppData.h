@@ -29,15 +29,15 @@
 #include "pop3/POPInContext.h"
 #include "pop3/UidlStore.h"
 #include "server/Kernel.h"
+#include "server/LogMailer.h"
 #include "server/NetworkSettings.h"
 #include "server/queue/InboundQueue.h"
 #include "server/queue/OutboundQueue.h"
 #include "server/queue/QueueStore.h"
 #include "server/runtime/RunState.h"
 #include "server/runtime/StatisticsWriter.h"
-#include "smtp/outbound/SMTPOutContext.h"
-#include "server/LogMailer.h"
 #include "smtp/DeliveryNotifications.h"
+#include "smtp/outbound/SMTPOutContext.h"
 
 namespace quillet {
 

@@ -75,8 +75,8 @@ Str reportSubject(const char* prefix, const StatusReason& reason) {
 }
 
 Str sendingLine(const char* kind, const StatusReason& reason, const Str& recipient) {
-  return Str("Sending DSN (type ") + kind + ") " + reason.code + " (" +
-         reason.description.title + ") to " + recipient;
+  return Str("Sending DSN (type ") + kind + ") " + reason.code + " (" + reason.description.title +
+         ") to " + recipient;
 }
 
 // The header fields (and nothing else) of a stored message.
@@ -114,16 +114,15 @@ bool composeAndQueue(const QueueStore& store, UniqueSource& unique,
                      const SMTPMessage& message, const ArraySMTPInfoAddress& recipients) {
   Str path;
   return SMTPEncode(store, unique).compose(message, reportParameters(settings), path) == 0 &&
-         queueComposedMessage(store, path, SMTPInfoAddress(), recipients,
-                              settings.lifetimeSeconds, SMTPInfo::kNotificationPriority,
-                              handOver);
+         queueComposedMessage(store, path, SMTPInfoAddress(), recipients, settings.lifetimeSeconds,
+                              SMTPInfo::kNotificationPriority, handOver);
 }
 
 }  // namespace
 
-DeliveryNotifications::DeliveryNotifications(NotificationSettings settings,
-                                             const QueueStore& store, LogLine log,
-                                             OutboundHandOver handOver, UniqueSource& unique)
+DeliveryNotifications::DeliveryNotifications(NotificationSettings settings, const QueueStore& store,
+                                             LogLine log, OutboundHandOver handOver,
+                                             UniqueSource& unique)
     : settings_(std::move(settings)),
       store_(store),
       log_(std::move(log)),
@@ -209,10 +208,9 @@ bool DeliveryNotifications::composeForward(int32_t threadId, const ForwardReques
 
   ParseResult original;
   OriginalCopy copy;
-  const bool prepared =
-      readHeader(request.messageFile, original) == 0 &&
-      copy.make(request.messageFile, store_.queueDirectory(QueueNumber::Outbound),
-                OriginalCopy::Extent::Whole) == 0;
+  const bool prepared = readHeader(request.messageFile, original) == 0 &&
+                        copy.make(request.messageFile, store_.queueDirectory(QueueNumber::Outbound),
+                                  OriginalCopy::Extent::Whole) == 0;
   if (!prepared) {
     log(threadId, kFailedToSend);
     return false;
@@ -225,7 +223,8 @@ bool DeliveryNotifications::composeForward(int32_t threadId, const ForwardReques
   details.reason = reason;
   details.additional = request.reasonLines;
   message.body = reportText(original, details);
-  if (copy.size() > 0) message.attachments.add(SMTPAttach{copy.path(), Str(), SMTPAttach::kMessage});
+  if (copy.size() > 0)
+    message.attachments.add(SMTPAttach{copy.path(), Str(), SMTPAttach::kMessage});
 
   if (SMTPEncode(store_, unique_).compose(message, reportParameters(settings_), path) != 0) {
     log(threadId, kFailedToSend);
@@ -241,8 +240,7 @@ bool DeliveryNotifications::sendStatus(int32_t threadId, const ArrayStr& lines,
   if (!isValidAddress(to.view())) return false;
   log(threadId, "Sending DSN (type status) to " + to);
 
-  const Str host = settings_.localHostName.isBlank() ? Str("localhost")
-                                                     : settings_.localHostName;
+  const Str host = settings_.localHostName.isBlank() ? Str("localhost") : settings_.localHostName;
   SMTPMessage message =
       reportMessage(sender_, "Status report: " + settings_.programText + " on " + host);
   message.to.add(mailAddress(to));
@@ -259,7 +257,5 @@ bool DeliveryNotifications::sendStatus(int32_t threadId, const ArrayStr& lines,
   }
   return true;
 }
-
-
 
 }  // namespace quillet

@@ -13,8 +13,8 @@ Str safe(std::string_view text) { return Str(std::string_view(headerSafe(text)))
 
 // " From:" then a tab and the first address; further ones on lines of their own.
 void addressLines(const char* label, const AddressList& addresses, ArrayStr& lines) {
-  const int shown = addresses.count() < kMaxListedAddresses ? addresses.count()
-                                                             : kMaxListedAddresses;
+  const int shown =
+      addresses.count() < kMaxListedAddresses ? addresses.count() : kMaxListedAddresses;
   if (shown == 0) {
     lines.add(Str(label) + "\t");
     return;

@@ -24,9 +24,9 @@ inline constexpr const char* kStatusTableFileName = "smtpdsn.txt";
 
 // What the table says about one code.
 struct StatusDescription {
-  Str title;            // "ESC description is missing" when the code is found nowhere
-  ArrayStr lines;       // the description lines (none when missing)
-  bool found = false;   // the code is in the file or the built-in table
+  Str title;           // "ESC description is missing" when the code is found nowhere
+  ArrayStr lines;      // the description lines (none when missing)
+  bool found = false;  // the code is in the file or the built-in table
 };
 
 // The reason of one failure as a notification shows it.

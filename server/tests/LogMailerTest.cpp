@@ -39,8 +39,7 @@ ZipMember readZip(const std::string& path) {
   EXPECT_EQ(unzGoToFirstFile(zip), UNZ_OK);
   unz_file_info64 info{};
   char name[256] = {};
-  EXPECT_EQ(unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0),
-            UNZ_OK);
+  EXPECT_EQ(unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0), UNZ_OK);
   member.name = name;
   member.method = static_cast<int>(info.compression_method);
   member.date = info.tmu_date;

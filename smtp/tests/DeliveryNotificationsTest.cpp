@@ -9,8 +9,8 @@
 
 #include "base/FileNames.h"
 #include "smtp/DeliveryNotifications.h"
-#include "smtp/tests/ComposedSamples.h"
 #include "smtp/tests/ComposeTestSupport.h"
+#include "smtp/tests/ComposedSamples.h"
 #include "tests/support/FileBytes.h"
 
 namespace quillet::testing {
@@ -190,8 +190,8 @@ TEST_F(Notifications, PerRecipientRefusalsAreListedWithTheirOwnCodes) {
 }
 
 TEST_F(Notifications, StatusReportGoesToThePostmaster) {
-  const ArrayStr mailboxLines = lines(
-      {"POP3 MailBox: joe (Sales)", "POP3 Server: pop.example.test:110", "No OK received"});
+  const ArrayStr mailboxLines =
+      lines({"POP3 MailBox: joe (Sales)", "POP3 Server: pop.example.test:110", "No OK received"});
   const ArrayStr transcript = lines({"PASS *****", "-ERR [AUTH] Authentication failed."});
   ASSERT_TRUE(notifications().sendStatus(0, mailboxLines, transcript));
   EXPECT_EQ(logged_, std::vector<std::string>{"0: Sending DSN (type status) to admin@office.test"});
@@ -216,9 +216,9 @@ TEST_F(Notifications, ForwardReportAttachesTheCompleteOriginal) {
   request.reasonLines.add("EICAR-Test-File found in eicar.com");
   Str path;
   ASSERT_TRUE(notifications().composeForward(6, request, path));
-  EXPECT_EQ(logged_, std::vector<std::string>{
-                         "6: Sending DSN (type forward) 5.9.2 (Virus infection) to "
-                         "virus@office.test"});
+  EXPECT_EQ(logged_,
+            std::vector<std::string>{"6: Sending DSN (type forward) 5.9.2 (Virus infection) to "
+                                     "virus@office.test"});
   const std::string text = readBytes(path.toStd());
   EXPECT_NE(text.find("Subject: Forward report: 5.9.2 (Virus infection)\r\n"), std::string::npos);
   EXPECT_NE(text.find("has been encapsulated and forwarded to you."), std::string::npos);

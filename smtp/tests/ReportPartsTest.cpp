@@ -25,9 +25,9 @@ AddressList addresses(std::initializer_list<const char*> items) {
 ParseResult originalHeader() {
   ParseResult original;
   original.from = addresses({"anna@example.test"});
-  original.to = addresses({"t1@example.test", "t2@example.test", "t3@example.test",
-                           "t4@example.test", "t5@example.test", "t6@example.test",
-                           "t7@example.test"});
+  original.to =
+      addresses({"t1@example.test", "t2@example.test", "t3@example.test", "t4@example.test",
+                 "t5@example.test", "t6@example.test", "t7@example.test"});
   original.cc = addresses({"c1@example.test"});
   original.subject = "Lunch\r\non Friday";
   original.headerLines.add("Subject: Lunch");
@@ -48,17 +48,35 @@ TEST(ReportText, FailureListsFiveAddressesEachAndTheSectionsPresent) {
   details.recipients = lines({"t2@example.test", "t6@example.test"});
   details.reason = mailboxReason();
   details.transcript = lines({"RCPT TO:<t2@example.test>", "", "550 5.1.1 no such user\r\nX: y"});
-  EXPECT_EQ(textsOf(reportText(originalHeader(), details)),
-            (std::vector<std::string>{
-                "Your message", " ", " From:\tanna@example.test", " ", " To:\tt1@example.test",
-                "\tt2@example.test", "\tt3@example.test", "\tt4@example.test",
-                "\tt5@example.test", " CC:\tc1@example.test", " ", " Subj:\tLunch  on Friday",
-                " Sent:\tMon, 7 Dec 2026 09:30:00 +0100", " ",
-                "has encountered delivery problems to the following recipient(s):", " ",
-                "\tt2@example.test", "\tt6@example.test", " ", " ",
-                "Reason: Bad destination mailbox address", "The mailbox does not exist.", " ",
-                "Transcript of session:", "RCPT TO:<t2@example.test>",
-                "550 5.1.1 no such user  X: y", " "}));
+  EXPECT_EQ(
+      textsOf(reportText(originalHeader(), details)),
+      (std::vector<std::string>{"Your message",
+                                " ",
+                                " From:\tanna@example.test",
+                                " ",
+                                " To:\tt1@example.test",
+                                "\tt2@example.test",
+                                "\tt3@example.test",
+                                "\tt4@example.test",
+                                "\tt5@example.test",
+                                " CC:\tc1@example.test",
+                                " ",
+                                " Subj:\tLunch  on Friday",
+                                " Sent:\tMon, 7 Dec 2026 09:30:00 +0100",
+                                " ",
+                                "has encountered delivery problems to the following recipient(s):",
+                                " ",
+                                "\tt2@example.test",
+                                "\tt6@example.test",
+                                " ",
+                                " ",
+                                "Reason: Bad destination mailbox address",
+                                "The mailbox does not exist.",
+                                " ",
+                                "Transcript of session:",
+                                "RCPT TO:<t2@example.test>",
+                                "550 5.1.1 no such user  X: y",
+                                " "}));
 }
 
 TEST(ReportText, ExpiryForwardAndAnEmptyHeaderUseTheirOwnWording) {
@@ -67,12 +85,12 @@ TEST(ReportText, ExpiryForwardAndAnEmptyHeaderUseTheirOwnWording) {
   expired.recipients = lines({"bob@example.test"});
   expired.reason.code = "5.0.0";
   const std::vector<std::string> text = textsOf(reportText(ParseResult(), expired));
-  EXPECT_EQ(text, (std::vector<std::string>{
-                       "Your message", " ", " From:\t", " ", " To:\t", " ", " Subj:\t",
-                       " Sent:\t", " ",
-                       "has encountered repeatedly delivery problems to the following "
-                       "recipient(s):",
-                       " ", "\tbob@example.test", " ", " ", " "}));
+  EXPECT_EQ(text,
+            (std::vector<std::string>{
+                "Your message", " ", " From:\t", " ", " To:\t", " ", " Subj:\t", " Sent:\t", " ",
+                "has encountered repeatedly delivery problems to the following "
+                "recipient(s):",
+                " ", "\tbob@example.test", " ", " ", " "}));
 
   ReportDetails forward;
   forward.kind = ReportKind::Forward;
@@ -83,10 +101,9 @@ TEST(ReportText, ExpiryForwardAndAnEmptyHeaderUseTheirOwnWording) {
   const std::vector<std::string> tail(forwarded.begin() + 9, forwarded.end());
   EXPECT_EQ(tail, (std::vector<std::string>{
                       "originally addressed to the following recipient(s):", " ",
-                      "\tbob@example.test", " ", "has been encapsulated and forwarded to you.",
-                      " ", "Reason: Bad destination mailbox address",
-                      "The mailbox does not exist.", " ", "Additional info:",
-                      "Virus found: EICAR", " "}));
+                      "\tbob@example.test", " ", "has been encapsulated and forwarded to you.", " ",
+                      "Reason: Bad destination mailbox address", "The mailbox does not exist.", " ",
+                      "Additional info:", "Virus found: EICAR", " "}));
 }
 
 TEST(DeliveryStatusFields, PerMessageAndPerRecipientBlocks) {
@@ -106,14 +123,12 @@ TEST(DeliveryStatusFields, PerMessageAndPerRecipientBlocks) {
   EXPECT_EQ(fields[0], "Reporting-MTA: dns; mail.office.test");
   EXPECT_EQ(fields[1].rfind("Arrival-Date: Tue, 8 Dec 2026 09:15:00 ", 0), 0U) << fields[1];
   EXPECT_EQ(std::vector<std::string>(fields.begin() + 2, fields.end()),
-            (std::vector<std::string>{"", "Final-Recipient: rfc822; bob@example.test",
-                                      "Action: failed", "Status: 5.2.2",
-                                      "Diagnostic-Code: smtp; 452 4.2.2 Mailbox full", "",
-                                      "Final-Recipient: rfc822; eve@example.test",
-                                      "Action: failed", "Status: 5.7.1", "",
-                                      "Final-Recipient: rfc822; joe@example.test",
-                                      "Action: failed", "Status: 5.0.0",
-                                      "Diagnostic-Code: smtp; 550 bad  X-Evil: 1?"}));
+            (std::vector<std::string>{
+                "", "Final-Recipient: rfc822; bob@example.test", "Action: failed", "Status: 5.2.2",
+                "Diagnostic-Code: smtp; 452 4.2.2 Mailbox full", "",
+                "Final-Recipient: rfc822; eve@example.test", "Action: failed", "Status: 5.7.1", "",
+                "Final-Recipient: rfc822; joe@example.test", "Action: failed", "Status: 5.0.0",
+                "Diagnostic-Code: smtp; 550 bad  X-Evil: 1?"}));
 }
 
 TEST(DeliveryStatusFields, ALongReplyIsFoldedAndAHostileHostCleaned) {
@@ -170,9 +185,9 @@ TEST_F(OriginalCopyTest, LargeHeadersAreKeptAndJunkWithoutAnEndIsCapped) {
 
 TEST_F(OriginalCopyTest, FailuresLeaveNoFileBehind) {
   OriginalCopy missing;
-  EXPECT_EQ(missing.make(dir_.str("nothing.TXT"), Str(dir_.path() + "/"),
-                         OriginalCopy::Extent::Whole),
-            err::kOpenMessageFile);
+  EXPECT_EQ(
+      missing.make(dir_.str("nothing.TXT"), Str(dir_.path() + "/"), OriginalCopy::Extent::Whole),
+      err::kOpenMessageFile);
   ASSERT_TRUE(writeBytes(dir_.file("MSG00002.TXT"), "A: 1\r\n"));
   OriginalCopy noDirectory;
   EXPECT_EQ(noDirectory.make(dir_.str("MSG00002.TXT"), Str(dir_.path() + "/none/"),
@@ -180,9 +195,9 @@ TEST_F(OriginalCopyTest, FailuresLeaveNoFileBehind) {
             err::kCreateTempFile);
   {
     OriginalCopy made;
-    ASSERT_EQ(made.make(dir_.str("MSG00002.TXT"), Str(dir_.path() + "/"),
-                        OriginalCopy::Extent::Whole),
-              0);
+    ASSERT_EQ(
+        made.make(dir_.str("MSG00002.TXT"), Str(dir_.path() + "/"), OriginalCopy::Extent::Whole),
+        0);
     EXPECT_EQ(dir_.entries(), 2);
   }
   EXPECT_EQ(dir_.entries(), 1);

@@ -25,7 +25,8 @@ TEST_F(StatusTable, BuiltInEntriesAreFoundIgnoringTheClassDigit) {
   const StatusDescription full = table().lookup("4.3.1");
   EXPECT_TRUE(full.found);
   EXPECT_EQ(full.title.toStd(), "Mail system full");
-  EXPECT_EQ(textsOf(full.lines), std::vector<std::string>{"Mail system storage has been exceeded."});
+  EXPECT_EQ(textsOf(full.lines),
+            std::vector<std::string>{"Mail system storage has been exceeded."});
 
   const StatusDescription mailbox = table().lookup("5.1.1");
   EXPECT_EQ(mailbox.title.toStd(), "Bad destination mailbox address");
@@ -44,13 +45,12 @@ TEST_F(StatusTable, BuiltInEntriesAreFoundIgnoringTheClassDigit) {
 
 TEST_F(StatusTable, EveryBuiltInEntryHasATitleAndADescription) {
   for (const char* code :
-       {"5.0.0", "2.0.1", "2.0.2", "5.1.0", "5.1.1", "5.1.2", "5.1.3", "5.1.4", "5.1.5",
-        "5.1.6", "5.1.7", "5.1.8", "5.2.0", "5.2.1", "5.2.2", "5.2.3", "5.2.4", "5.3.0",
-        "5.3.1", "5.3.2", "5.3.3", "5.3.4", "5.3.5", "5.4.0", "5.4.1", "5.4.2", "5.4.3",
-        "5.4.4", "5.4.5", "5.4.6", "5.4.7", "5.5.0", "5.5.1", "5.5.2", "5.5.3", "5.5.4",
-        "5.5.5", "5.6.0", "5.6.1", "5.6.2", "5.6.3", "5.6.4", "5.6.5", "5.7.0", "5.7.1",
-        "5.7.2", "5.7.3", "5.7.4", "5.7.5", "5.7.6", "5.7.7", "5.9.1", "5.9.2", "5.9.3",
-        "5.9.4", "5.9.5", "5.9.6"}) {
+       {"5.0.0", "2.0.1", "2.0.2", "5.1.0", "5.1.1", "5.1.2", "5.1.3", "5.1.4", "5.1.5", "5.1.6",
+        "5.1.7", "5.1.8", "5.2.0", "5.2.1", "5.2.2", "5.2.3", "5.2.4", "5.3.0", "5.3.1", "5.3.2",
+        "5.3.3", "5.3.4", "5.3.5", "5.4.0", "5.4.1", "5.4.2", "5.4.3", "5.4.4", "5.4.5", "5.4.6",
+        "5.4.7", "5.5.0", "5.5.1", "5.5.2", "5.5.3", "5.5.4", "5.5.5", "5.6.0", "5.6.1", "5.6.2",
+        "5.6.3", "5.6.4", "5.6.5", "5.7.0", "5.7.1", "5.7.2", "5.7.3", "5.7.4", "5.7.5", "5.7.6",
+        "5.7.7", "5.9.1", "5.9.2", "5.9.3", "5.9.4", "5.9.5", "5.9.6"}) {
     const StatusDescription entry = table().lookup(code);
     EXPECT_TRUE(entry.found) << code;
     EXPECT_FALSE(entry.title.isBlank()) << code;
@@ -69,8 +69,9 @@ TEST_F(StatusTable, ACodeFoundNowhereIsNamedMissing) {
 }
 
 TEST_F(StatusTable, TheAdministratorsFileComesFirstAndIsReadForEachLookup) {
-  writeTable("5.9.9\r\nBlocked by policy\r\nAsk the office manager.\r\nRoom 12.\r\n"
-             "5.1.1\r\nNo such colleague\r\n");
+  writeTable(
+      "5.9.9\r\nBlocked by policy\r\nAsk the office manager.\r\nRoom 12.\r\n"
+      "5.1.1\r\nNo such colleague\r\n");
   const StatusDescriptions descriptions = table();
   for (const char* code : {"4.9.9", "5.9.9"}) {
     const StatusDescription added = descriptions.lookup(code);
@@ -105,8 +106,12 @@ TEST_F(StatusTable, ADamagedFileNeverHidesTheBuiltInEntries) {
 }
 
 TEST_F(StatusTable, FileTextIsConvertedFromTheOemCodePage) {
-  writeTable("5.9.7\nGr\x81\xe1" "e\n");  // "Grüße" in code page 850
-  EXPECT_EQ(table().lookup("5.9.7").title.toStd(), "Gr\xc3\xbc\xc3\x9f" "e");
+  writeTable(
+      "5.9.7\nGr\x81\xe1"
+      "e\n");  // "Grüße" in code page 850
+  EXPECT_EQ(table().lookup("5.9.7").title.toStd(),
+            "Gr\xc3\xbc\xc3\x9f"
+            "e");
 }
 
 TEST(StatusCodeOfAFailure, AValidCodeIsKeptElseTheErrorNumberDecides) {
@@ -120,18 +125,15 @@ TEST(StatusCodeOfAFailure, AValidCodeIsKeptElseTheErrorNumberDecides) {
     const char* code;
     const char* title;
   };
-  for (const Case& c : {Case{3, "5.4.3", "Name server failure"},
-                        Case{4, "5.4.1", "No answer from host"},
-                        Case{5, "5.4.1", "No answer from host"},
-                        Case{6, "5.4.1", "No answer from host"},
-                        Case{8, "5.4.1", "No answer from host"},
-                        Case{14, "5.4.1", "No answer from host"},
-                        Case{7, "5.4.2", "Bad connection"}, Case{9, "5.4.2", "Bad connection"},
-                        Case{10, "5.4.2", "Bad connection"}, Case{16, "5.3.1", "Mail system full"},
-                        Case{57, "5.4.5", "Mail system congestion"},
-                        Case{86, "5.4.4", "Unable to route"},
-                        Case{95, "5.1.2", "Bad destination domain address"},
-                        Case{0, "5.0.0", "Other undefined Status"}}) {
+  for (const Case& c :
+       {Case{3, "5.4.3", "Name server failure"}, Case{4, "5.4.1", "No answer from host"},
+        Case{5, "5.4.1", "No answer from host"}, Case{6, "5.4.1", "No answer from host"},
+        Case{8, "5.4.1", "No answer from host"}, Case{14, "5.4.1", "No answer from host"},
+        Case{7, "5.4.2", "Bad connection"}, Case{9, "5.4.2", "Bad connection"},
+        Case{10, "5.4.2", "Bad connection"}, Case{16, "5.3.1", "Mail system full"},
+        Case{57, "5.4.5", "Mail system congestion"}, Case{86, "5.4.4", "Unable to route"},
+        Case{95, "5.1.2", "Bad destination domain address"},
+        Case{0, "5.0.0", "Other undefined Status"}}) {
     for (const char* statusCode : {"", "garbage", "6.1.1"}) {
       const StatusReason reason = table.reasonFor(statusCode, c.error);
       EXPECT_EQ(reason.code.toStd(), c.code) << c.error;

@@ -382,8 +382,7 @@ TEST_F(RunnelOutbound, RefusedRecipientGivesTheSenderANonDeliveryReport) {
   ASSERT_TRUE(server.waitForMessages("alice", 1, kDeliveryTimeMs))
       << runnel.output() << server.maillog();
   ASSERT_TRUE(server.waitForMessages("dave", 1, kDeliveryTimeMs)) << server.maillog();
-  ASSERT_TRUE(waitUntil([&] { return outboundFiles() == 0; }, kDeliveryTimeMs))
-      << runnel.output();
+  ASSERT_TRUE(waitUntil([&] { return outboundFiles() == 0; }, kDeliveryTimeMs)) << runnel.output();
   stop(runnel);
 
   const std::vector<testing::DeliveredMessage> reports = server.delivered("alice");
@@ -415,9 +414,10 @@ TEST_F(RunnelOutbound, RefusedRecipientGivesTheSenderANonDeliveryReport) {
   EXPECT_EQ(server.delivered("dave").size(), 1u);
   EXPECT_EQ(server.delivered("carol").size(), 1u);
   const std::string log = home.log();
-  EXPECT_EQ(testing::occurrences(log, "Sending DSN (type failed) 5.1.1 (Bad destination mailbox "
-                                      "address) to " +
-                                          PostfixServer::address("alice")),
+  EXPECT_EQ(testing::occurrences(log,
+                                 "Sending DSN (type failed) 5.1.1 (Bad destination mailbox "
+                                 "address) to " +
+                                     PostfixServer::address("alice")),
             1)
       << log;
   EXPECT_EQ(testing::occurrences(log, "Sending DSN"), 1) << log;

@@ -61,9 +61,8 @@ int main(int argc, char** argv) {
   settings.mailer = "Quillet";
   std::vector<std::string> composed;
   const DeliveryNotifications notifications(
-      settings, store, {}, [&composed](const SMTPInfo& entry) {
-        composed.push_back(entry.messageFile.toStd());
-      });
+      settings, store, {},
+      [&composed](const SMTPInfo& entry) { composed.push_back(entry.messageFile.toStd()); });
 
   std::vector<std::string> names;
   int failures = 0;
@@ -100,8 +99,8 @@ int main(int argc, char** argv) {
       names.push_back("forward-control-characters");
     }
   }
-  const ArrayStr mailboxLines = lines(
-      {"POP3 MailBox: joe (Sales)", "POP3 Server: pop.example.test:110", "No OK received"});
+  const ArrayStr mailboxLines =
+      lines({"POP3 MailBox: joe (Sales)", "POP3 Server: pop.example.test:110", "No OK received"});
   const ArrayStr transcript = lines({"PASS *****", "-ERR [AUTH] Authentication failed."});
   if (!notifications.sendStatus(0, mailboxLines, transcript)) ++failures;
   names.push_back("status");
