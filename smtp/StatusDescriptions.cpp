@@ -219,7 +219,7 @@ const char* statusCodeForError(int error) {
   }
 }
 
-StatusDescriptions::StatusDescriptions(Str programDirectory)
+StatusDescriptions::StatusDescriptions(const Str& programDirectory)
     : tablePath_(programDirectory + kStatusTableFileName) {}
 
 StatusDescription StatusDescriptions::lookup(std::string_view code) const {

@@ -41,7 +41,7 @@ class StatusDescriptions {
   static constexpr const char* kMissingTitle = "ESC description is missing";
 
   // A table that reads "smtpdsn.txt" from programDirectory ('/'-terminated or empty).
-  explicit StatusDescriptions(Str programDirectory);
+  explicit StatusDescriptions(const Str& programDirectory);
 
   // The entry whose code line has the same subject and detail digits (the third and fifth
   // characters) as code; the class digit is ignored, so 4.2.2 finds 5.2.2. The file's

@@ -88,8 +88,8 @@ TEST(ReportText, ExpiryForwardAndAnEmptyHeaderUseTheirOwnWording) {
   EXPECT_EQ(text,
             (std::vector<std::string>{
                 "Your message", " ", " From:\t", " ", " To:\t", " ", " Subj:\t", " Sent:\t", " ",
-                "has encountered repeatedly delivery problems to the following "
-                "recipient(s):",
+                std::string("has encountered repeatedly delivery problems to the following ") +
+                    "recipient(s):",
                 " ", "\tbob@example.test", " ", " ", " "}));
 
   ReportDetails forward;
@@ -150,7 +150,7 @@ class OriginalCopyTest : public ::testing::Test {
     EXPECT_TRUE(writeBytes(dir_.file("MSG00001.TXT"), stored));
     OriginalCopy original;
     EXPECT_EQ(original.make(dir_.str("MSG00001.TXT"), Str(dir_.path() + "/"), extent), 0);
-    const std::string bytes = readBytes(original.path().toStd());
+    std::string bytes = readBytes(original.path().toStd());
     EXPECT_EQ(original.size(), static_cast<int64_t>(bytes.size()));
     EXPECT_EQ(fileMode(original.path().toStd()), 0600U);
     return bytes;

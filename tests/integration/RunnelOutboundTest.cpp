@@ -362,7 +362,7 @@ bool parsesWithPythonEmail(const testing::DeliveredMessage& message) {
 
 TEST_F(RunnelOutbound, RefusedRecipientGivesTheSenderANonDeliveryReport) {
   PostfixOptions options;
-  options.users.push_back("dave");
+  options.users.emplace_back("dave");
   options.rejectedRecipients[PostfixServer::address("bob")] = "550 5.1.1 no such user";
   PostfixServer server(options);
   startServer(server);

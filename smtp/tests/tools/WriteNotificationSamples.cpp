@@ -20,6 +20,12 @@ using namespace quillet::testing;
 
 namespace {
 
+// A header whose values hold CR, NUL, escape sequences, 8-bit bytes and an encoded CR LF.
+constexpr char kControlCharacters[] =
+    "From: \"Ev\x01il\r\" <eve@example.test>\r\nTo: a\0b@example.test\r\n"
+    "Subject: =?utf-8?Q?Gr=C3=BC=0D=0ABcc:_x@y?= \x7f\xff\r\n"
+    "Date: garbage\x1b[2J\r\n\r\nbody\r\n.\r\n";
+
 std::vector<std::pair<std::string, std::string>> originals() {
   std::string longHeader;
   for (int i = 0; i < 10000; ++i) longHeader += "X-Line-" + std::to_string(i) + ": value\r\n";
@@ -33,10 +39,7 @@ std::vector<std::pair<std::string, std::string>> originals() {
       {"failure-long-header", longHeader + "\r\nbody\r\n.\r\n"},
       {"failure-binary-junk", junk},
       {"failure-control-characters",
-       std::string("From: \"Ev\x01il\r\" <eve@example.test>\r\nTo: a\0b@example.test\r\n"
-                   "Subject: =?utf-8?Q?Gr=C3=BC=0D=0ABcc:_x@y?= \x7f\xff\r\n"
-                   "Date: garbage\x1b[2J\r\n\r\nbody\r\n.\r\n",
-                   142)},
+       std::string(kControlCharacters, sizeof kControlCharacters - 1)},
   };
 }
 
@@ -67,7 +70,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> names;
   int failures = 0;
   for (const auto& [name, bytes] : originals()) {
-    const std::string original = directory + "MSG-OUT/" + name + ".orig";
+    std::string original = directory;
+    original.append("MSG-OUT/").append(name).append(".orig");
     writeBytes(original, bytes);
     SMTPInfo failed;
     failed.messageFile = Str(std::string_view(original));
@@ -82,7 +86,7 @@ int main(int argc, char** argv) {
     failure.transcript.add("RCPT TO:<bob@example.test>");
     failure.transcript.add(failure.reply);
     if (!notifications.sendFailure(1, failed, failure)) ++failures;
-    names.push_back(name);
+    names.emplace_back(name);
     if (name == "failure-control-characters") {
       ForwardRequest forward;
       forward.messageFile = failed.messageFile;
@@ -96,14 +100,14 @@ int main(int argc, char** argv) {
       } else {
         ++failures;
       }
-      names.push_back("forward-control-characters");
+      names.emplace_back("forward-control-characters");
     }
   }
   const ArrayStr mailboxLines =
       lines({"POP3 MailBox: joe (Sales)", "POP3 Server: pop.example.test:110", "No OK received"});
   const ArrayStr transcript = lines({"PASS *****", "-ERR [AUTH] Authentication failed."});
   if (!notifications.sendStatus(0, mailboxLines, transcript)) ++failures;
-  names.push_back("status");
+  names.emplace_back("status");
 
   if (failures != 0 || composed.size() != names.size()) {
     std::fprintf(stderr, "%d notifications failed\n", failures);
