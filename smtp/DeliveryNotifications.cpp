@@ -136,7 +136,8 @@ void DeliveryNotifications::log(int32_t threadId, const Str& text) const {
 
 bool DeliveryNotifications::sendFailure(int32_t threadId, const SMTPInfo& failed,
                                         const DeliveryFailure& failure) const {
-  const Str to = failed.sender.address;
+  Str to = failed.sender.address;
+  to.trim();
   if (!mayReceiveNotification(to.view(), sender_)) return false;
   const StatusReason reason =
       StatusDescriptions(settings_.programDirectory).reasonFor(failure.statusCode, failure.error);
