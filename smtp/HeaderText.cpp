@@ -125,24 +125,28 @@ std::string encodedWords(std::string_view text, std::string_view charset) {
     const size_t n = utf8 ? utf8SequenceLength(text, i) : 1;
     const std::string encoded = encodeQ(text.substr(i, n));
     if (!word.empty() && overhead + word.size() + encoded.size() > kMaxEncodedWordLength) {
-      out += (out.empty() ? "" : " ") + prefix + word + "?=";
+      if (!out.empty()) out += ' ';
+      out.append(prefix).append(word).append("?=");
       word.clear();
     }
     word += encoded;
     i += n;
   }
-  if (!word.empty() || out.empty()) out += (out.empty() ? "" : " ") + prefix + word + "?=";
+  if (!word.empty() || out.empty()) {
+    if (!out.empty()) out += ' ';
+    out.append(prefix).append(word).append("?=");
+  }
   return out;
 }
 
 std::string unstructuredValue(std::string_view text, std::string_view fallbackCharset) {
-  const std::string safe = headerSafe(text);
+  std::string safe = headerSafe(text);
   if (!needsEncodedWords(safe)) return safe;
   return encodedWords(safe, charsetForText(safe, fallbackCharset));
 }
 
 std::string formatAddress(const MailAddress& address, std::string_view fallbackCharset) {
-  const std::string mailbox = headerSafe(address.address.view());
+  std::string mailbox = headerSafe(address.address.view());
   if (!isValidAddress(mailbox)) return std::string();
   const std::string name = headerSafe(address.displayName.view());
   if (std::all_of(name.begin(), name.end(), isBlank)) return mailbox;

@@ -88,10 +88,8 @@ inline std::vector<ComposedSample> structureSamples(const std::string& directory
     sample.message.subject = "Status report: Runnel on pop.example.test";
     sample.message.priority = 5;
     sample.message.received.recipient = "anna@example.test";
-    sample.message.body =
-        lines({"Runnel running on pop.example.test encountered a connection "
-               "problem.",
-               "", ".", ".hidden line", "Transcript of session:"});
+    const char* problem = "Runnel running on pop.example.test encountered a connection problem.";
+    sample.message.body = lines({problem, "", ".", ".hidden line", "Transcript of session:"});
     samples.push_back(sample);
   }
   {
@@ -132,10 +130,9 @@ inline std::vector<ComposedSample> structureSamples(const std::string& directory
     sample.message.subject = "Non delivery report: 5.1.1 (Bad destination mailbox address)";
     sample.message.priority = 5;
     sample.message.report = true;
-    sample.message.body = lines({"Your message", " ", " Subj:\tlunch", " ",
-                                 "has encountered delivery problems to the following "
-                                 "recipient(s):",
-                                 " ", "\tbob@example.test"});
+    const char* problems = "has encountered delivery problems to the following recipient(s):";
+    sample.message.body =
+        lines({"Your message", " ", " Subj:\tlunch", " ", problems, " ", "\tbob@example.test"});
     sample.message.attachments.add(
         attach(directory + "status.txt", "", SMTPAttach::kDeliveryStatus));
     sample.message.attachments.add(attach(directory + "original.txt", "", SMTPAttach::kMessage));

@@ -41,7 +41,7 @@ DovecotServer::DovecotServer(const std::string& certFile, const std::string& key
 DovecotServer::~DovecotServer() = default;
 
 std::string DovecotServer::start() {
-  const std::string reason =
+  std::string reason =
       startDovecot(dir_, process_, [this] { return waitForPort("127.0.0.1", port_, 100); });
   if (!reason.empty()) return reason;
   if (tls_ && !waitForPort("127.0.0.1", tlsPort_, 15000)) return "no POP3S listener";

@@ -144,7 +144,7 @@ class PostfixPeer : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     PostfixOptions options;
-    options.users.push_back("dave");
+    options.users.emplace_back("dave");
     options.messageSizeLimit = kSizeLimit;
     options.rejectedRecipients[PostfixServer::address("blocked")] = "550 5.1.1 no such user";
     server_ = std::make_unique<PostfixServer>(options);
