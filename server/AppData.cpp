@@ -30,10 +30,10 @@ StatisticsOptions statisticsOptions(const Kernel& kernel) {
   return options;
 }
 
-Str discoverLocalHostName() {
+ArrayTmpl<WSInfoIP> discoverAddresses() {
   ArrayTmpl<WSInfoIP> local;
   discoverLocalAddresses(local);
-  return local.count() > 0 ? local[1].name : Str("localhost");
+  return local;
 }
 
 // A count or length setting; a negative value counts as 0.
@@ -47,7 +47,8 @@ AppData::AppData(Kernel& kernel)
     : kernel_(kernel),
       verbose_(kernel.settings().boolean(ServerKey::Verbose)),
       programTitle_(kProgramTitle),
-      localHostName_(discoverLocalHostName()),
+      localAddresses_(discoverAddresses()),
+      localHostName_(localAddresses_.count() > 0 ? localAddresses_[1].name : Str("localhost")),
       breakAt_(computeBreakTime(kernel.settings().string(ServerKey::BreakTime),
                                 kernel.settings().string(ServerKey::BreakRelative),
                                 currentTimestamp())),

@@ -24,6 +24,7 @@
 #include "config/AddressList.h"
 #include "config/MailboxTable.h"
 #include "net/DialUp.h"
+#include "net/LocalHost.h"
 #include "net/NetworkUpDown.h"
 #include "net/RouterWakeUp.h"
 #include "pop3/POPInContext.h"
@@ -77,6 +78,8 @@ class AppData {
   POPInContext& inboundContext() { return *inboundContext_; }
   // What the SMTP outbound manager and delivery threads use.
   SMTPOutContext& outboundContext() { return *outboundContext_; }
+  // This host's addresses with their names, looked up once per run (the start-up lines).
+  const ArrayTmpl<WSInfoIP>& localAddresses() const { return localAddresses_; }
   // The name of this host (notifications, Message-IDs).
   const Str& localHostName() const { return localHostName_; }
   // The delivery status notifications of the run's threads.
@@ -105,6 +108,7 @@ class AppData {
   Kernel& kernel_;
   bool verbose_;
   Str programTitle_;
+  ArrayTmpl<WSInfoIP> localAddresses_;
   Str localHostName_;
   uint32_t breakAt_;
   ThreadRegistry threads_;

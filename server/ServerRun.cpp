@@ -56,8 +56,7 @@ void delayStartup(int seconds) {
 }
 
 void writeHostAddresses(AppData& app) {
-  ArrayTmpl<WSInfoIP> addresses;
-  discoverLocalAddresses(addresses);
+  const ArrayTmpl<WSInfoIP>& addresses = app.localAddresses();
   Str joined;
   for (int i = 1; i <= addresses.count(); ++i) {
     if (i > 1) joined += " , ";
